@@ -26,15 +26,21 @@ void say(std::FILE* messages, const char* text) {
     }
 }
 
-// Reads the whole input once to learn its layout (and, when `vocabulary`
-// is set, its words). Returns false on a read error.
+// The layout of a text shows long before this many bytes: beyond them a
+// large file is read a second time only for its vocabulary.
+constexpr std::size_t layout_sample_bytes = 8 << 20;
+
+// Reads the input once to learn its layout from its first
+// `layout_sample_bytes` (and, when `vocabulary` is set, the words of the
+// whole text). Returns false on a read error.
 bool learn_layout(std::FILE* in, char* block, std::int32_t columns, Vocabulary* vocabulary,
                   TextLayout& layout) {
     auto scan = std::make_unique<LayoutScan>();
     scan->vocabulary = vocabulary;
-    for (;;) {
+    for (std::size_t read = 0; vocabulary || read < layout_sample_bytes;) {
         const std::size_t got = std::fread(block, 1, block_bytes, in);
         scan_layout(*scan, block, got);
+        read += got;
         if (got < block_bytes) break;
     }
     if (std::ferror(in)) return false;

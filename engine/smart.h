@@ -1,10 +1,11 @@
 // The reading-quality unwrap: joins the wrapped lines of each paragraph and
 // keeps every break that shows evidence of being meant.
 //
-// It reads the input twice. The first pass learns the text's layout: the
-// wrap width (unless the caller gives it), the indentation of the body text,
-// whether the text is UTF-8 (widths then count characters, not bytes) and,
-// for dehyphenation, the text's own vocabulary. The second pass streams the
+// It reads the input twice. The first pass learns the text's layout from
+// its first 8 MiB: the wrap width (unless the caller gives it), the
+// indentation of the body text and whether the text is UTF-8 (widths then
+// count characters, not bytes); for dehyphenation it reads the whole text
+// to learn its own vocabulary. The second pass streams the
 // lines through the break rule of engine/smart_join.h. Memory stays constant
 // whatever the file size, apart from the vocabulary.
 #pragma once

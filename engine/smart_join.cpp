@@ -54,6 +54,37 @@ std::int64_t advance(std::string_view text, std::int64_t column, bool utf8) {
     return column;
 }
 
+// What one look at every byte of a line's text finds. The counts are
+// 32-bit and without branches, so that the compiler can run the loop on
+// many bytes at once (a line is measured by at most max_line_bytes bytes).
+struct ByteCensus {
+    std::uint32_t tabs = 0;
+    std::uint32_t high = 0;  // bytes from 0x80 up
+};
+
+ByteCensus census(std::string_view text) {
+    ByteCensus found;
+    for (char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        found.tabs += u == '\t';
+        found.high += u >> 7;
+    }
+    return found;
+}
+
+// UTF-8 continuation bytes (0x80 to 0xBF): those that do not start a character.
+std::uint32_t continuation_bytes(std::string_view text) {
+    std::uint32_t count = 0;
+    for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+    return count;
+}
+
+// The columns `text` takes from column `column`, as advance() counts them.
+std::int64_t columns_after(std::string_view text, std::int64_t column, bool utf8, bool tabs) {
+    if (tabs) return advance(text, column, utf8);
+    return column + static_cast<std::int64_t>(text.size() - (utf8 ? continuation_bytes(text) : 0));
+}
+
 std::int32_t clamp_width(std::int64_t width) {
     return static_cast<std::int32_t>(std::min<std::int64_t>(width, long_line_width));
 }
@@ -102,10 +133,12 @@ LineFacts measure_line(std::string_view text, bool utf8) {
     facts.blank = false;
     const std::string_view lead = trimmed.substr(0, trimmed.size() - body.size());
     facts.indent = clamp_width(advance(lead, 0, false));
-    facts.width = clamp_width(advance(body, facts.indent, utf8));
-    std::size_t word_end = 0;
+    const bool tabs = std::memchr(body.data(), '\t', body.size()) != nullptr;
+    facts.width = clamp_width(columns_after(body, facts.indent, utf8, tabs));
+    std::size_t word_end = 1;
     while (word_end < body.size() && !is_blank_byte(body[word_end])) ++word_end;
-    facts.first_word = clamp_width(advance(body.substr(0, word_end), 0, utf8));
+    const std::string_view word = body.substr(0, word_end);
+    facts.first_word = clamp_width(columns_after(word, 0, utf8, false));
     facts.list_marker = list_marker_of(body);
     facts.starts_letter = is_letter(body[0]);
     const std::size_t n = body.size();
@@ -217,24 +250,23 @@ struct ScanSink {
         const std::int64_t indent = advance(trimmed.substr(0, trimmed.size() - body.size()), 0, false);
         ++scan.indents[std::min<std::int64_t>(indent, 64)];
         if (scan.vocabulary) add_words(*scan.vocabulary, body);
+        const ByteCensus found = census(body);
         // A line of one word says nothing of the width: it could not be
         // wrapped, however long it is.
-        if (std::find_if(body.begin(), body.end(), is_blank_byte) == body.end()) return;
+        if (!found.tabs && std::find(body.begin(), body.end(), ' ') == body.end()) return;
         ++scan.measured;
         if (is_long) {
             ++scan.byte_widths[max_tallied_width];
             ++scan.char_widths[max_tallied_width];
             return;
         }
-        const std::int64_t bytes = advance(body, indent, false);
+        const std::int64_t bytes = columns_after(body, indent, false, found.tabs);
         ++scan.byte_widths[std::min<std::int64_t>(bytes, max_tallied_width)];
-        const bool ascii = std::all_of(body.begin(), body.end(),
-                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         std::int64_t chars = bytes;
-        if (!ascii) {
+        if (found.high) {
             scan.any_non_ascii = true;
             if (scan.valid_utf8 && !valid_utf8(body)) scan.valid_utf8 = false;
-            chars = advance(body, indent, true);
+            chars = columns_after(body, indent, true, found.tabs);
         }
         ++scan.char_widths[std::min<std::int64_t>(chars, max_tallied_width)];
     }
@@ -301,7 +333,7 @@ struct JoinSink {
             out += keep ? '\n' : ' ';
             return !keep;
         }
-        std::string_view a = join.pending_text;
+        std::string_view a = join.pending_view;
         if (join.pending_joined) a = trim_left(a);
         if (keep) {
             out.append(a);
@@ -334,7 +366,14 @@ struct JoinSink {
 
     void line(std::string_view text, bool has_end) {
         take(measure_line(text, join.layout.utf8), text);
-        join.pending_text.assign(text);
+        // A line inside the caller's block is kept as a view until the
+        // block ends (see smart_join); one from the cutter's buffer is copied.
+        if (text.data() == join.cutter.open.data()) {
+            join.pending_text.assign(text);
+            join.pending_view = join.pending_text;
+        } else {
+            join.pending_view = text;
+        }
         join.pending_long = false;
         join.pending_has_end = has_end;
     }
@@ -345,7 +384,7 @@ struct JoinSink {
         b.hyphen_end = false;
         const bool joined = take(b, text);
         out.append(joined ? trim_left(text) : text);
-        join.pending_text.clear();
+        join.pending_view = {};
         join.pending_long = true;
     }
 
@@ -410,6 +449,11 @@ TextLayout finish_layout(LayoutScan& scan, std::int32_t columns) {
 void smart_join(SmartJoin& join, const char* data, std::size_t size, std::string& out) {
     JoinSink sink{join, out};
     cut_lines(join.cutter, data, size, sink);
+    // The block goes away: keep the pending line's own copy.
+    if (join.pending_view.data() != join.pending_text.data()) {
+        join.pending_text.assign(join.pending_view);
+        join.pending_view = join.pending_text;
+    }
 }
 
 void smart_join_finish(SmartJoin& join, std::string& out) {
@@ -417,7 +461,7 @@ void smart_join_finish(SmartJoin& join, std::string& out) {
     end_open_line(join.cutter, false, sink);
     if (!join.have_pending) return;
     if (!join.pending_long) {
-        const std::string_view text = join.pending_text;
+        const std::string_view text = join.pending_view;
         out.append(join.pending_joined ? trim_left(text) : text);
     }
     if (join.pending_has_end) out += '\n';

@@ -110,6 +110,7 @@ struct SmartJoin {
     LineFacts pending;
     bool pending_ended_early = false;  // the break before it stayed: it would have fit
     bool next_ended_early = false;
+    std::string_view pending_view;  // its text: in the input block, or pending_text
     std::string pending_text;
     bool have_pending = false;
     bool pending_long = false;       // already written; only its line end waits
