@@ -204,11 +204,14 @@ TEST_F(Pipeline, EreaderRoadFailuresReportFailureAndCleanUp) {
     expect_no_temp_files();
 
 #ifdef __linux__
-    // The output cannot be written completely: no space left.
-    ProcessRequest full = request("10", false, true);
-    full.output_path = "/dev/full";
-    EXPECT_EQ(run(full), 1);
-    expect_no_temp_files();
+    // The output cannot be written completely: no space left. The text is
+    // written whole after "Kindle Indent", copied in blocks without it.
+    for (const bool indent : {true, false}) {
+        ProcessRequest full = request("10", !indent, indent);
+        full.output_path = "/dev/full";
+        EXPECT_EQ(run(full), 1);
+        expect_no_temp_files();
+    }
 #endif
 }
 

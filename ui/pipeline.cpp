@@ -7,7 +7,7 @@
 #include "engine/estimate.h"
 #include "engine/file_identity.h"
 #include "engine/reflow.h"
-#include "ereader/transforms.h"
+#include "ui/piecewise.h"
 
 namespace parafold {
 namespace {
@@ -44,48 +44,62 @@ bool names_temp_file(const std::string& path) {
     return same_file(path.c_str(), first_temp_name) || same_file(path.c_str(), second_temp_name);
 }
 
-enum class Written { whole, not_created, cut_short };
+// One hand-over of the e-reader road: from one file, through a transform or
+// unchanged, into another, with what to say when either end fails.
+struct HandOver {
+    const char* from;
+    const char* to;
+    const PiecewiseTransform& how;
+    const char* cant_open;
+    const char* cant_read;
+    const char* cant_create;
+    const char* cant_write;
+};
 
-// Creates or truncates `path` and writes exactly the bytes of `text`.
-Written write_whole_file(const char* path, std::string_view text) {
-    std::FILE* out = std::fopen(path, "w+b");
-    if (!out) return Written::not_created;
-    // One large write: let it go straight to the system, uncopied.
-    std::setvbuf(out, nullptr, _IONBF, 0);
-    const bool all = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    const bool closed = std::fclose(out) == 0;
-    return all && closed ? Written::whole : Written::cut_short;
-}
-
-// Opens `path` with "r+b" (it must exist and be writable) and reads it
-// whole. Says why and returns false when it cannot.
-bool read_named_file(const char* path, std::string& text, std::FILE* messages,
-                     const char* cant_open, const char* cant_read) {
-    std::FILE* in = std::fopen(path, "r+b");
+// Opens `h.from` with "r+b" (it must exist and be writable, though it is
+// only read), creates `h.to` and streams the one into the other. Says why
+// and returns false when it fails.
+bool hand_over(const HandOver& h, std::FILE* messages) {
+    std::FILE* in = std::fopen(h.from, "r+b");
     if (!in) {
-        say(messages, cant_open);
+        say(messages, h.cant_open);
         return false;
     }
-    const bool read = read_whole_file(in, text);
-    const bool read_error = std::ferror(in) != 0;
+    std::FILE* out = std::fopen(h.to, "w+b");
+    if (!out) {
+        std::fclose(in);
+        say(messages, h.cant_create);
+        return false;
+    }
+    // The blocks are large: let them go straight to the system, uncopied.
+    std::setvbuf(in, nullptr, _IONBF, 0);
+    std::setvbuf(out, nullptr, _IONBF, 0);
+    Streamed streamed = Streamed::read_failed;
+    try {
+        streamed = transform_stream(in, out, h.how);
+    } catch (...) {
+        std::fclose(in);
+        std::fclose(out);
+        throw;
+    }
     std::fclose(in);
-    if (!read) say(messages, read_error ? cant_read : out_of_memory);
-    return read;
+    if (std::fclose(out) != 0 && streamed == Streamed::whole) streamed = Streamed::write_failed;
+    if (streamed == Streamed::read_failed) say(messages, h.cant_read);
+    if (streamed == Streamed::write_failed) say(messages, h.cant_write);
+    return streamed == Streamed::whole;
 }
 
 // Every step of the e-reader road but the deletion of the temporary files.
 int reshape_through_temp_files(const ProcessRequest& request, std::FILE* messages,
                                std::FILE* report) {
-    const char* input = request.input_path.c_str();
-    const char* output = request.output_path.c_str();
-    std::string text;
-    if (!read_named_file(input, text, messages, cant_find_input, cant_read_input)) return 1;
-    if (request.two_lines) text = kindle_two_lines(text);
-    if (write_whole_file(first_temp_name, text) != Written::whole) {
-        say(messages, cant_write_first_temp);
-        return 1;
-    }
-    std::string().swap(text);  // the filter streams: hold no copy meanwhile
+    const HandOver into_first_temp{request.input_path.c_str(),
+                                   first_temp_name,
+                                   request.two_lines ? piecewise_two_lines : piecewise_copy,
+                                   cant_find_input,
+                                   cant_read_input,
+                                   cant_write_first_temp,
+                                   cant_write_first_temp};
+    if (!hand_over(into_first_temp, messages)) return 1;
 
     const std::int32_t width = request.autodetect
                                    ? most_common_line_length(first_temp_name, report) - 6
@@ -93,22 +107,20 @@ int reshape_through_temp_files(const ProcessRequest& request, std::FILE* message
     const int status = reflow_file(first_temp_name, second_temp_name, width, messages);
     if (status != 0) return status;
 
-    if (!read_named_file(second_temp_name, text, messages, cant_read_second_temp,
-                         cant_read_second_temp))
-        return 1;
-    if (request.indent) text = kindle_indent(text);
     // An output path that named no file when the run began may name one of
     // the temporary files now that both exist.
     if (names_temp_file(request.output_path)) {
         say(messages, names_a_temp_file);
         return 1;
     }
-    switch (write_whole_file(output, text)) {
-        case Written::whole: return 0;
-        case Written::not_created: say(messages, cant_create_output); return 1;
-        case Written::cut_short: say(messages, cant_write_output); return 1;
-    }
-    return 1;
+    const HandOver into_output{second_temp_name,
+                               request.output_path.c_str(),
+                               request.indent ? piecewise_indent : piecewise_copy,
+                               cant_read_second_temp,
+                               cant_read_second_temp,
+                               cant_create_output,
+                               cant_write_output};
+    return hand_over(into_output, messages) ? 0 : 1;
 }
 
 int run_ereader_road(const ProcessRequest& request, std::FILE* messages, std::FILE* report) {

@@ -4,12 +4,14 @@
 // Two roads:
 //  - plain (neither e-reader option): the line-joining filter runs straight
 //    from the input file to the output file;
-//  - e-reader (either option): the input is read whole, reshaped by
-//    kindle_two_lines() when `two_lines` is set, written to the temporary
-//    file "parafoldtemp.txt", joined by the filter into "parafoldtemp2.txt",
-//    read back whole, reshaped by kindle_indent() when `indent` is set and
-//    written to the output file. Both temporary files live in the current
-//    directory and are deleted at the end of the run.
+//  - e-reader (either option): the input goes through kindle_two_lines()
+//    when `two_lines` is set into the temporary file "parafoldtemp.txt", the
+//    filter joins that into "parafoldtemp2.txt", and that goes through
+//    kindle_indent() when `indent` is set into the output file. Both
+//    temporary files live in the current directory and are deleted at the
+//    end of the run. The transforms see the text piece by piece (see
+//    ui/piecewise.h), with the same result as on the whole text, so no whole
+//    file is held in memory.
 #pragma once
 
 #include <cstdint>
@@ -56,7 +58,7 @@ int run_pipeline(const ProcessRequest& request);
 int run_pipeline(const ProcessRequest& request, std::FILE* messages, std::FILE* report);
 
 // Reads `stream` from its start to its end into `text`, every byte kept,
-// NUL included. Returns false, with `text` empty, on a read error or when
+// NUL included, for callers that want a whole file in memory. Returns false, with `text` empty, on a read error or when
 // the memory for the whole file cannot be had.
 bool read_whole_file(std::FILE* stream, std::string& text);
 
