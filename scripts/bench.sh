@@ -11,7 +11,10 @@ dir=${1:-/tmp}
 mib=${2:-256}
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release -j"$(jobs)" --target engine_bench
+cmake --build build/release -j"$(jobs)" --target engine_bench transforms_bench
 
 echo "== line-joining filter and width estimates"
 build/release/bench/engine_bench "$dir" "$mib"
+
+echo "== e-reader transforms"
+build/release/bench/transforms_bench "$mib"
