@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/file_identity.h"
+#include "engine/failure_text.h"
 #include "engine/smart_join.h"
 
 namespace parafold {
@@ -11,20 +12,7 @@ namespace {
 
 constexpr std::size_t block_bytes = 1 << 20;
 
-const char cant_find[] = "Can't find the input file.\n";
-const char cant_create[] =
-    "Sorry, can't create the output file. Could be write protect or no free space.\n";
-const char cant_write[] =
-    "Sorry, can't write the output file. Could be write protect or no free space.\n";
-const char cant_read[] = "Sorry, can't read the input file.\n";
-const char same_input[] = "Sorry, the output file is the input file.\n";
-
-void say(std::FILE* messages, const char* text) {
-    if (messages) {
-        std::fputs(text, messages);
-        std::fflush(messages);
-    }
-}
+using failure_text::say;
 
 // The layout of a text shows long before this many bytes: beyond them a
 // large file is read a second time only for its vocabulary.
@@ -61,13 +49,13 @@ int write_joined(std::FILE* in, std::FILE* out, char* block, SmartJoin& join,
         const bool done = got < block_bytes;
         if (done) {
             if (std::ferror(in)) {
-                say(messages, cant_read);
+                say(messages, failure_text::cant_read_input);
                 return 1;
             }
             smart_join_finish(join, text);
         }
         if (!text.empty() && std::fwrite(text.data(), 1, text.size(), out) != text.size()) {
-            say(messages, cant_write);
+            say(messages, failure_text::cant_write_output);
             return 1;
         }
         if (done) return 0;
@@ -80,13 +68,13 @@ int smart_reflow_file(const char* input_path, const char* output_path,
                       const SmartOptions& options, std::FILE* messages, SmartReport* report) {
     std::FILE* in = std::fopen(input_path, "rb");
     if (!in) {
-        say(messages, cant_find);
+        say(messages, failure_text::cant_find_input);
         return 1;
     }
     // Opening the output truncates it, so it must not be the input by any name.
     if (same_file(input_path, output_path)) {
         std::fclose(in);
-        say(messages, same_input);
+        say(messages, failure_text::output_is_input);
         return 1;
     }
     std::setvbuf(in, nullptr, _IONBF, 0);
@@ -97,7 +85,7 @@ int smart_reflow_file(const char* input_path, const char* output_path,
                       options.dehyphenate ? &vocabulary : nullptr, layout) ||
         std::fseek(in, 0, SEEK_SET) != 0) {
         std::fclose(in);
-        say(messages, cant_read);
+        say(messages, failure_text::cant_read_input);
         return 1;
     }
     if (report) {
@@ -108,7 +96,7 @@ int smart_reflow_file(const char* input_path, const char* output_path,
     std::FILE* out = std::fopen(output_path, "w+b");
     if (!out) {
         std::fclose(in);
-        say(messages, cant_create);
+        say(messages, failure_text::cant_create_output);
         return 1;
     }
     std::setvbuf(out, nullptr, _IONBF, 0);
@@ -118,7 +106,7 @@ int smart_reflow_file(const char* input_path, const char* output_path,
     int status = write_joined(in, out, block.get(), join, messages);
     std::fclose(in);
     if (std::fclose(out) != 0 && status == 0) {
-        say(messages, cant_write);
+        say(messages, failure_text::cant_write_output);
         status = 1;
     }
     return status;

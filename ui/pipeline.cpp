@@ -6,6 +6,7 @@
 
 #include "engine/estimate.h"
 #include "engine/file_identity.h"
+#include "engine/failure_text.h"
 #include "engine/reflow.h"
 #include "engine/smart.h"
 #include "ui/piecewise.h"
@@ -13,13 +14,13 @@
 namespace parafold {
 namespace {
 
-constexpr const char* cant_find_input = "Can't find the input file.\n";
-constexpr const char* cant_read_input = "Sorry, can't read the input file.\n";
-constexpr const char* output_is_input = "Sorry, the output file is the input file.\n";
-constexpr const char* cant_create_output =
-    "Sorry, can't create the output file. Could be write protect or no free space.\n";
-constexpr const char* cant_write_output =
-    "Sorry, can't write the output file. Could be write protect or no free space.\n";
+using failure_text::cant_create_output;
+using failure_text::cant_find_input;
+using failure_text::cant_read_input;
+using failure_text::cant_write_output;
+using failure_text::output_is_input;
+using failure_text::say;
+
 constexpr const char* names_a_temp_file =
     "Sorry, the input or output file is one of the temporary files parafoldtemp.txt and "
     "parafoldtemp2.txt. Please rename it.\n";
@@ -29,13 +30,6 @@ constexpr const char* cant_write_first_temp =
 constexpr const char* cant_read_second_temp =
     "Sorry, can't read the temporary file parafoldtemp2.txt.\n";
 constexpr const char* out_of_memory = "Sorry, not enough memory to hold the whole text.\n";
-
-void say(std::FILE* messages, const char* text) {
-    if (messages) {
-        std::fputs(text, messages);
-        std::fflush(messages);
-    }
-}
 
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
