@@ -1,5 +1,6 @@
 #include "ui/main_dialog.h"
 
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -19,8 +20,11 @@ namespace {
 constexpr DWORD file_buffer_size = 66'560;
 
 // The record is passed in its Windows 95/NT 4 size, without the fields
-// added for Windows 2000; a 32-bit build must hand over exactly 76 bytes.
-static_assert(sizeof(void*) != 4 || OPENFILENAME_SIZE_VERSION_400A == 76);
+// added for Windows 2000: OPENFILENAME_SIZE_VERSION_400A, worked out here in
+// a form the compiler can check. A 32-bit build hands over exactly 76 bytes.
+constexpr DWORD open_file_record_size =
+    offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(OPENFILENAMEA::lpTemplateName);
+static_assert(sizeof(void*) != 4 || open_file_record_size == 76);
 
 // Flags of the file dialog: one existing file, long names, and the current
 // directory left alone (the pipeline's temporary files are named relative to
@@ -75,7 +79,7 @@ int choose_text_file(HWND owner, std::string& chosen_path) {
 
     std::vector<char> file(file_buffer_size, '\0');
     OPENFILENAMEA request{};
-    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    request.lStructSize = open_file_record_size;
     request.hwndOwner = owner;
     request.lpstrFilter = filter;
     request.nFilterIndex = 1;
