@@ -32,10 +32,11 @@ printf 'The cat sat on the\nmat and it purred\nsoftly all night.\nThen it slept\
 joined=$'The cat sat on the mat and it purred softly all night.\nThen it slept\n'
 
 # Starts parafold.exe in the run folder (its current directory) with
-# arguments that must have no effect, and waits for the dialog.
+# arguments that must have no effect, and waits for the dialog. What it and
+# Wine write to standard output and error goes to program.log.
 start_program() {
     rm -f "$work/status"
-    (cd "$work/run" && wine "$build/parafold.exe" /ignored --arguments 2>>"$work/wine.log"; echo $? >"$work/status") &
+    (cd "$work/run" && wine "$build/parafold.exe" /ignored --arguments >>"$work/program.log" 2>&1; echo $? >"$work/status") &
     probe wait parafold || { echo "  FAIL  the dialog did not appear"; exit 1; }
 }
 exit_status() {
@@ -78,7 +79,7 @@ xdotool key alt+F4
 check "exit status after closing" "$(exit_status)" "0"
 check "files left in the current directory" "$(ls "$work/run")" ""
 
-echo "Browse, Process File, Autodetect, Esc"
+echo "Browse, Process File, Autodetect, Kindle Indent, Esc"
 start_program
 choose_file "$book"
 check "input path" "$(control_text parafold 1001)" "$(windows_path "$book")"
@@ -96,6 +97,15 @@ check "column estimated at Browse" "$(control_text parafold 1005)" "17"
 click_control parafold 1
 answer_message_box Success "Text file aligned successfully"
 check "output at the estimated column" "$(output_of "$work/texts/book.ncr.txt")" "${joined}x"
+
+click_control parafold 1007
+check "unticking Autodetect enables the column field" "$(control_state parafold 1005)" "1 0"
+click_control parafold 1010
+check "Kindle Indent ticked" "$(control_state parafold 1010)" "1 1"
+click_control parafold 1
+answer_message_box Success "Text file aligned successfully"
+check "output indented, at the estimated column" "$(output_of "$work/texts/book.ncr.txt")" \
+    "$(printf '     %s\n' "The cat sat on the mat and it purred softly all night." "Then it slept"; echo x)"
 xdotool key Escape
 check "exit status after Esc" "$(exit_status)" "0"
 check "files left in the current directory" "$(ls "$work/run")" ""
