@@ -25,7 +25,7 @@ wine_session_xvfb_pid=""
 wine_session_desktop_pid=""
 
 wine_session_start() {
-    local build_dir
+    local build_dir tries
     build_dir="$(cd "$1" && pwd)"
     wine_build_dir="$build_dir"
     export WINEPREFIX="$build_dir/wine-prefix"
@@ -44,7 +44,6 @@ wine_session_start() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
         3>"$display_file" >"$build_dir/xvfb.log" 2>&1 &
     wine_session_xvfb_pid=$!
-    local tries
     for tries in $(seq 100); do
         [ -s "$display_file" ] && break
         sleep 0.1

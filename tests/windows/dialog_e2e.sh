@@ -108,6 +108,11 @@ check "output indented, at the estimated column" "$(output_of "$work/texts/book.
     "$(printf '     %s\n' "The cat sat on the mat and it purred softly all night." "Then it slept"; echo x)"
 xdotool key Escape
 check "exit status after Esc" "$(exit_status)" "0"
+
+# The command line under Wine, with the same choices, writes the same bytes.
+(cd "$work/run" && wine "$build/parafold-cli.exe" -c 17 -i "$(windows_path "$book")" \
+    -o "$(windows_path "$work/cli.txt")" >>"$work/program.log" 2>&1) || true
+check "parafold-cli.exe output the same" "$(output_of "$work/cli.txt")" "$(output_of "$work/texts/book.ncr.txt")"
 check "files left in the current directory" "$(ls "$work/run")" ""
 
 if [ "$failures" -ne 0 ]; then
