@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native suite, the same suite under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows programs
+# with the dialog's tests under Wine (PARAFOLD_SKIP_WINDOWS=1 leaves those
+# out).
 # Usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,3 +20,10 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPARAFOLD_WERROR=ON \
     -DPARAFOLD_SANITIZE=ON -DPARAFOLD_BENCH=OFF >/dev/null
 cmake --build build/sanitize -j"$(jobs)"
 ctest --test-dir build/sanitize --output-on-failure -j"$(jobs)"
+
+echo "== Windows programs (x86-64, i686) and the dialog's tests under Wine"
+if [ "${PARAFOLD_SKIP_WINDOWS:-0}" = 1 ]; then
+    echo "skipped (PARAFOLD_SKIP_WINDOWS=1)"
+else
+    scripts/test-windows.sh
+fi
