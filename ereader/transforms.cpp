@@ -131,6 +131,290 @@ void for_each_token(std::string_view text, const Delimiters& set, Token token) {
 
 constexpr std::string_view kIndent = "     ";
 
+// Writes the indent at `o` and returns its end; a copy of fixed size, which
+// compiles to a store or two where a call would cost more than the bytes.
+char* put_indent(char* o) {
+    std::memcpy(o, kIndent.data(), kIndent.size());
+    return o + kIndent.size();
+}
+
+#if defined(__SSE2__)
+__m128i load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+
+void store(char* o, __m128i bytes) { _mm_storeu_si128(reinterpret_cast<__m128i*>(o), bytes); }
+
+// Bit i set where byte i of `bytes` is `c`.
+unsigned where(__m128i bytes, char c) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+}
+
+std::size_t sum_of_bytes(__m128i bytes) {
+    const __m128i halves = _mm_sad_epu8(bytes, _mm_setzero_si128());
+    return static_cast<std::size_t>(_mm_cvtsi128_si32(halves)) +
+           static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(halves, 8)));
+}
+#endif
+
+// The byte written last at `o`; before the first, NUL, which neither
+// continues a run of line breaks nor is taken back.
+char last_written(const char* o, const char* out) { return o != out ? o[-1] : '\0'; }
+
+// What a run of CRs and LFs leaves, written at `o` (the result starts at
+// `out`): with an LF in it, one LF, unless the byte written last is an LF
+// already, and that LF takes back a space in front of it; then the CRs behind
+// its last LF, `crs_kept` of them (all of the run when it has no LF).
+char* collapse_run(char* o, const char* out, bool has_lf, std::size_t crs_kept) {
+    const char last = last_written(o, out);
+    if (has_lf && last != '\n') {
+        if (last == ' ') --o;
+        *o++ = '\n';
+    }
+    return crs_kept == 0 ? o : std::fill_n(o, crs_kept, '\r');
+}
+
+// The end of the run of CRs and LFs that starts at `p`, with `last_lf` set to
+// its last LF (left alone when it has none).
+const char* end_of_breaks(const char* p, const char* end, const char*& last_lf) {
+#if defined(__SSE2__)
+    for (; end - p >= 16; p += 16) {
+        const __m128i chunk = load(p);
+        const unsigned lfs = where(chunk, '\n');
+        const unsigned others = ~(lfs | where(chunk, '\r')) & 0xFFFFu;
+        // The bits in front of the first other byte: the part of the run here.
+        const unsigned in_run = others != 0 ? (others & (0u - others)) - 1 : 0xFFFFu;
+        if ((lfs & in_run) != 0) last_lf = p + std::bit_width(lfs & in_run) - 1;
+        if (others != 0) return p + std::countr_zero(others);
+    }
+#endif
+    for (; p < end && (*p == '\r' || *p == '\n'); ++p) {
+        if (*p == '\n') last_lf = p;
+    }
+    return p;
+}
+
+// The first byte from `p` on that is not LF, or `end`.
+const char* skip_lfs(const char* p, const char* end) {
+#if defined(__SSE2__)
+    for (; end - p >= 16; p += 16) {
+        const unsigned others = ~where(load(p), '\n') & 0xFFFFu;
+        if (others != 0) return p + std::countr_zero(others);
+    }
+#endif
+    while (p < end && *p == '\n') ++p;
+    return p;
+}
+
+#if defined(__SSE2__)
+// Copies 16 bytes from `from` to `o`. Used for a shorter stretch too, whose
+// stray bytes behind it are overwritten by what is written next.
+void copy16(const char* from, char* o) { store(o, load(from)); }
+
+// kindle_two_lines over whole 16-byte chunks from `p`, writing at `o`: every
+// run of CRs and LFs that ends inside its chunk is collapsed right there from
+// the chunk's bit masks, so a chunk is loaded once, whatever it holds, and the
+// next chunk's address never waits for this one's bytes. Stops where fewer
+// than 32 bytes are left, or at a run that reaches its chunk's end (it may go
+// on for long), and returns there; so a chunk never starts inside a run.
+//
+// A run is collapsed as collapse_run does, but without branches, which a
+// text dense with line breaks would mispredict: the LF and a chunk of CRs are
+// stored whatever happens, and `o` moves on over as many as are kept. The
+// room for that is there, as the result is at most as far as the text read.
+const char* two_lines_chunks(const char* p, const char* end, char*& o, const char* out) {
+    const __m128i crs = _mm_set1_epi8('\r');
+    for (; end - p >= 32; p += 16) {
+        const __m128i chunk = load(p);
+        const unsigned lfs = where(chunk, '\n');
+        const unsigned breaks = lfs | where(chunk, '\r');
+        if (breaks == 0) {
+            store(o, chunk);
+            o += 16;
+            continue;
+        }
+        // The first byte of each run, and the first byte behind each run that
+        // ends in the chunk; all found at once, then taken in turn.
+        unsigned firsts = breaks & ~(breaks << 1);
+        unsigned afters = ~breaks & (breaks << 1) & 0xFFFFu;
+        const bool last_run_open = (breaks & 0x8000u) != 0;
+        alignas(16) char bytes[16];
+        store(bytes, chunk);
+        int done = 0;  // the chunk's bytes in front of `done` are written
+        for (; afters != 0; firsts &= firsts - 1, afters &= afters - 1) {
+            const int first = std::countr_zero(firsts);
+            const int after = std::countr_zero(afters);
+            copy16(p + done, o);
+            o += first - done;
+            // Runs are apart, so the byte in front of a run is a plain byte of
+            // the chunk, written as it is, unless the run starts the chunk.
+            const char last = first > 0 ? bytes[(first - 1) & 15] : last_written(o, out);
+            const unsigned run_lfs = lfs & ((1u << after) - (1u << first));
+            const bool has_lf = run_lfs != 0;
+            const bool lf_written = has_lf && last != '\n';
+            o -= lf_written && last == ' ';
+            *o = '\n';
+            o += lf_written;
+            const int crs_kept = after - (has_lf ? std::bit_width(run_lfs) : first);
+            store(o, crs);
+            o += crs_kept;
+            done = after;
+        }
+        if (last_run_open) {
+            const int first = std::countr_zero(firsts);
+            copy16(p + done, o);
+            o += first - done;
+            return p + first;
+        }
+        copy16(p + done, o);
+        o += 16 - done;
+    }
+    return p;
+}
+
+// kindle_indent over whole 16-byte chunks from `p`, writing at `o` while
+// `room_end` leaves room. `line_open` tells whether the last byte written
+// belongs to a line whose LF is still to come. Returns where it stopped.
+// Like two_lines_chunks, it stores an indent and an LF whatever happens and
+// moves `o` on over them only when they are wanted.
+const char* indent_chunks(const char* p, const char* end, char*& o, const char* room_end,
+                          bool& line_open) {
+    const __m128i spaces = _mm_set1_epi8(' ');
+    // A chunk writes at most its 16 bytes and 8 indents, and a store reaches
+    // at most 16 bytes beyond where it starts.
+    constexpr auto chunk_room = static_cast<std::ptrdiff_t>(16 + 8 * kIndent.size() + 16);
+    for (; end - p >= 32 && room_end - o >= chunk_room; p += 16) {
+        const __m128i chunk = load(p);
+        const unsigned lfs = where(chunk, '\n');
+        if (lfs == 0 && line_open) {
+            store(o, chunk);
+            o += 16;
+            continue;
+        }
+        // An LF in front ends the line the chunk before left open.
+        *o = '\n';
+        o += line_open && (lfs & 1u) != 0;
+        // Each stretch of bytes other than LF: the rest of the open line if
+        // it starts the chunk, else an indented new line; ended by an LF
+        // unless it reaches the chunk's end (bit 16 of `stops`).
+        const unsigned others = ~lfs & 0xFFFFu;
+        unsigned firsts = others & ~(others << 1);
+        unsigned stops = (lfs & (others << 1)) | ((others & 0x8000u) << 1);
+        for (; firsts != 0; firsts &= firsts - 1, stops &= stops - 1) {
+            const int first = std::countr_zero(firsts);
+            const int stop = std::countr_zero(stops);
+            store(o, spaces);
+            o += (first > 0 || !line_open) ? kIndent.size() : 0;
+            copy16(p + first, o);
+            o += stop - first;
+            *o = '\n';
+            o += stop < 16;
+        }
+        line_open = (lfs & 0x8000u) == 0;
+    }
+    return p;
+}
+#endif
+
+// The repeated passes of kindle_two_lines have these fixed points, reached
+// here in one pass that writes each byte once. Take a run of CRs and LFs, all
+// of it up to the next other byte:
+//   - a run without an LF stays as it is;
+//   - in a run with LFs, every CR up to the last LF ends at an LF and goes,
+//     and the LFs collapse to one LF, dropped if the byte written last is an
+//     LF too; the CRs after the last LF stay;
+//   - a space right in front of a written LF is taken back, one per LF.
+// The last written byte is always the last byte of the collapsed text, since
+// a space is only taken back for an LF that replaces it, so it alone decides
+// whether an LF continues a run.
+//
+// Writes the result to `out`, which has room for text.size() bytes, and
+// returns its end. The result never gets ahead of the text, so the chunk
+// stores, which reach no further ahead of the result than the chunk loads
+// read ahead in the text, stay inside that room.
+char* two_lines_into(std::string_view text, char* const out) {
+    char* o = out;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    for (;;) {
+#if defined(__SSE2__)
+        p = two_lines_chunks(p, end, o, out);
+#endif
+        for (; p < end && *p != '\r' && *p != '\n'; ++p) *o++ = *p;
+        if (p == end) return o;
+        const char* last_lf = nullptr;
+        const char* const run_end = end_of_breaks(p, end, last_lf);
+        const char* const crs_from = last_lf != nullptr ? last_lf + 1 : p;
+        o = collapse_run(o, out, last_lf != nullptr, static_cast<std::size_t>(run_end - crs_from));
+        p = run_end;
+    }
+}
+
+// The size of kindle_indent(text): every LF goes, and every non-empty line
+// gains the indent and an LF. A line starts where a byte other than LF stands
+// first or behind an LF. A size too large for a string is given as npos, so
+// that asking for it fails instead of wrapping round to a small buffer.
+std::size_t indent_size(std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    if (p == end) return 0;
+    std::size_t lfs = *p == '\n' ? 1 : 0;
+    std::size_t starts = 1 - lfs;
+    ++p;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        // Counters of one byte each: a hit is a byte of all ones, -1, so
+        // subtracting it counts one. They are summed before any can wrap.
+        __m128i lf_counts = _mm_setzero_si128();
+        __m128i start_counts = _mm_setzero_si128();
+        const auto chunks = std::min<std::size_t>(255, static_cast<std::size_t>(end - p) / 16);
+        for (const char* const stop = p + 16 * chunks; p < stop; p += 16) {
+            const __m128i here = _mm_cmpeq_epi8(load(p), lf);
+            const __m128i behind = _mm_cmpeq_epi8(load(p - 1), lf);
+            lf_counts = _mm_sub_epi8(lf_counts, here);
+            start_counts = _mm_sub_epi8(start_counts, _mm_andnot_si128(here, behind));
+        }
+        lfs += sum_of_bytes(lf_counts);
+        starts += sum_of_bytes(start_counts);
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == '\n') {
+            ++lfs;
+        } else if (p[-1] == '\n') {
+            ++starts;
+        }
+    }
+    const std::size_t kept = text.size() - lfs;
+    constexpr std::size_t added = kIndent.size() + 1;
+    if (starts > (std::string::npos - kept) / added) return std::string::npos;
+    return kept + starts * added;
+}
+
+// Writes kindle_indent(text) to [o, room_end), exactly indent_size(text)
+// bytes.
+void indent_into(std::string_view text, char* o, const char* room_end) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    bool line_open = false;
+#if defined(__SSE2__)
+    p = indent_chunks(p, end, o, room_end, line_open);
+#else
+    (void)room_end;
+#endif
+    while (p < end) {
+        if (*p != '\n') {
+            if (!line_open) o = put_indent(o);
+            line_open = true;
+            *o++ = *p++;
+            continue;
+        }
+        if (line_open) *o++ = '\n';
+        line_open = false;
+        p = skip_lfs(p, end);  // empty lines vanish
+    }
+    if (line_open) *o++ = '\n';  // the last line gets one too
+}
+
 }  // namespace
 
 std::string replace_all(std::string_view text, std::string_view search,
@@ -174,55 +458,25 @@ std::vector<std::string> split_on_any(std::string_view text, std::string_view de
     return tokens;
 }
 
-// The repeated passes have these fixed points, reached here in one pass that
-// writes each byte once:
-//   - a run of CRs that ends at an LF disappears; any other CR stays;
-//   - an LF right behind a written LF is dropped, so a run of LFs (once such
-//     CRs are gone) is one LF;
-//   - a space right in front of a written LF is taken back, one per LF.
-// The last written byte is always the last byte of the collapsed text, since
-// a space is only taken back for an LF that replaces it, so it alone decides
-// whether an LF continues a run.
+void kindle_two_lines(std::string_view text, std::string& out) {
+    out.resize(text.size());  // never longer than the text
+    out.resize(static_cast<std::size_t>(two_lines_into(text, out.data()) - out.data()));
+}
+
 std::string kindle_two_lines(std::string_view text) {
-    std::string out(text.size(), '\0');  // never longer than the text
-    char* const begin = out.data();
-    char* o = begin;
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end) {
-        const char c = *p;
-        if (c == '\r') {
-            const char* run_end = p + 1;
-            while (run_end < end && *run_end == '\r') ++run_end;
-            if (run_end == end || *run_end != '\n') {
-                o = std::copy(p, run_end, o);
-            }
-            p = run_end;
-            continue;
-        }
-        ++p;
-        if (c == '\n') {
-            if (o != begin && o[-1] == '\n') continue;
-            if (o != begin && o[-1] == ' ') --o;
-        }
-        *o++ = c;
-    }
-    out.resize(static_cast<std::size_t>(o - begin));
+    std::string out;
+    kindle_two_lines(text, out);
     return out;
 }
 
+void kindle_indent(std::string_view text, std::string& out) {
+    out.resize(indent_size(text));
+    indent_into(text, out.data(), out.data() + out.size());
+}
+
 std::string kindle_indent(std::string_view text) {
-    const Delimiters line_end = delimiters_of("\n");
-    std::size_t size = 0;
-    for_each_token(text, line_end,
-                   [&](std::string_view line) { size += kIndent.size() + line.size() + 1; });
-    std::string out(size, '\0');
-    char* o = out.data();
-    for_each_token(text, line_end, [&](std::string_view line) {
-        o = put(kIndent.data(), kIndent.data() + kIndent.size(), o);
-        o = put(line.data(), line.data() + line.size(), o);
-        *o++ = '\n';
-    });
+    std::string out;
+    kindle_indent(text, out);
     return out;
 }
 

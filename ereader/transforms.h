@@ -2,8 +2,9 @@
 //
 // Texts are bytes: every byte value is ordinary, NUL included, and nothing is
 // cut at a NUL. A line break is LF; CR matters only to kindle_two_lines.
-// Every function reads its arguments only and returns a new result; each runs
-// in time linear in the length of its text.
+// Every function reads its arguments only and returns a new result (or, for
+// the overloads that say so, writes it over a string of the caller's); each
+// runs in time linear in the length of its text.
 #pragma once
 
 #include <string>
@@ -53,5 +54,12 @@ std::string kindle_two_lines(std::string_view text);
 //
 //   kindle_indent("a\n\nb") == "     a\n     b\n"
 std::string kindle_indent(std::string_view text);
+
+// The same two transforms writing their result over `out` (which must not
+// hold `text`), for a caller that transforms many texts one after another:
+// `out` keeps its memory from one call to the next, so after the first few
+// there is nothing to allocate.
+void kindle_two_lines(std::string_view text, std::string& out);
+void kindle_indent(std::string_view text, std::string& out);
 
 }  // namespace parafold

@@ -234,5 +234,63 @@ TEST(KindleIndent, MatchesReference) {
     }
 }
 
+// Texts long enough for the 16-byte chunks of the fast paths: a short
+// pattern of line breaks and spaces put at every position of a plain text, so
+// that it meets every chunk edge, lies inside a chunk, spans two or more, or
+// comes in the last bytes, which are done one at a time.
+TEST(EreaderTransforms, PatternsAtEveryPositionMatchReference) {
+    const std::string patterns[] = {
+        "\n", "\r\n", "\r", " \n", "  \n", "\n\n", "\r\r\n", "\n\r", "\r\n\r\n",
+        " \r\n \n", "\n \n", "\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n",
+        std::string(20, '\r') + "\n", std::string(20, '\r') + "x", std::string(33, '\n') + "\r",
+        "a\nb\nc\nd\ne\nf\ng\nh\ni\n", " \n \n \n \n \n \n \n \n \n \n"};
+    const std::string plain = "It was a dark and stormy night; the rain fell in torrents, ex";
+    for (const std::string& pattern : patterns) {
+        for (std::size_t at = 0; at <= plain.size(); ++at) {
+            for (const std::string& after : {std::string(), plain, std::string("\n") + plain}) {
+                const std::string text = plain.substr(0, at) + pattern + plain.substr(at) + after;
+                SCOPED_TRACE(spell(text));
+                ASSERT_EQ(kindle_two_lines(text), testing::reference_kindle_two_lines(text));
+                ASSERT_EQ(kindle_indent(text), testing::reference_kindle_indent(text));
+            }
+        }
+    }
+}
+
+// Longer random texts, mostly plain bytes with line breaks and spaces
+// strewn in, as in prose and in texts dense with breaks.
+TEST(EreaderTransforms, LongRandomTextsMatchReference) {
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 1500; ++round) {
+        const int breaks_percent = 5 + round % 60;
+        std::string text(rng() % 300, 'x');
+        for (char& c : text) {
+            if (static_cast<int>(rng() % 100) >= breaks_percent) continue;
+            static constexpr char kBreaks[] = {'\r', '\n', '\n', ' ', ' ', '\0'};
+            c = kBreaks[rng() % sizeof kBreaks];
+        }
+        SCOPED_TRACE(spell(text));
+        ASSERT_EQ(kindle_two_lines(text), testing::reference_kindle_two_lines(text));
+        ASSERT_EQ(kindle_indent(text), testing::reference_kindle_indent(text));
+    }
+}
+
+// The overloads that write over a buffer give the same bytes, whatever the
+// buffer held before: longer, shorter or the same size as the result.
+TEST(EreaderTransforms, BufferOverloadsMatchTheirReturningForms) {
+    const std::string texts[] = {std::string(100, '\n') + "long line " + std::string(90, 'y'),
+                                 "a \r\n\n b", "", "\n\n", std::string(50, 'z') + " \n",
+                                 "x"};
+    std::string two_lines = "leftover bytes";
+    std::string indent = "leftover bytes";
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(spell(text));
+        kindle_two_lines(text, two_lines);
+        EXPECT_EQ(two_lines, kindle_two_lines(text));
+        kindle_indent(text, indent);
+        EXPECT_EQ(indent, kindle_indent(text));
+    }
+}
+
 }  // namespace
 }  // namespace parafold

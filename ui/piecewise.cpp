@@ -1,6 +1,7 @@
 #include "ui/piecewise.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "ereader/transforms.h"
 
@@ -35,32 +36,41 @@ bool write_all(std::FILE* out, std::string_view bytes) {
 }  // namespace
 
 const PiecewiseTransform piecewise_copy{nullptr, any_cut};
+// The overloads that write over a buffer of the caller's.
 const PiecewiseTransform piecewise_two_lines{kindle_two_lines, two_lines_cut};
 const PiecewiseTransform piecewise_indent{kindle_indent, indent_cut};
 
 Streamed transform_stream(std::FILE* in, std::FILE* out, const PiecewiseTransform& how,
                           std::size_t block_bytes) {
-    // Bytes read but not yet written; only the bytes after `searched` may
-    // hold a cut not yet found, so the search never goes over a byte twice.
+    // Bytes read but not yet written are pending[0, filled); only the bytes
+    // after `searched` may hold a cut not yet found, so the search never goes
+    // over a byte twice. Both buffers only grow and are reused from piece to
+    // piece, so that a block costs neither an allocation nor clearing memory.
     std::string pending;
+    std::size_t filled = 0;
     std::size_t searched = 0;
+    std::string result;
     for (;;) {
-        const std::size_t had = pending.size();
-        pending.resize(had + block_bytes);
-        const std::size_t got = std::fread(pending.data() + had, 1, block_bytes, in);
-        pending.resize(had + got);
+        if (pending.size() - filled < block_bytes) {
+            pending.resize(std::max(filled + block_bytes, 2 * pending.size()));
+        }
+        const std::size_t got = std::fread(pending.data() + filled, 1, block_bytes, in);
+        filled += got;
         const bool at_end = got < block_bytes;
         if (at_end && std::ferror(in)) return Streamed::read_failed;
 
-        const std::size_t cut = at_end ? pending.size() : how.last_cut(pending, searched);
+        const std::string_view read(pending.data(), filled);
+        const std::size_t cut = at_end ? filled : how.last_cut(read, searched);
         if (cut != 0) {
-            const std::string_view piece = std::string_view(pending).substr(0, cut);
-            const bool written =
-                how.transform ? write_all(out, how.transform(piece)) : write_all(out, piece);
-            if (!written) return Streamed::write_failed;
-            pending.erase(0, cut);
+            const std::string_view piece = read.substr(0, cut);
+            if (how.transform != nullptr) how.transform(piece, result);
+            if (!write_all(out, how.transform != nullptr ? std::string_view(result) : piece)) {
+                return Streamed::write_failed;
+            }
+            std::memmove(pending.data(), pending.data() + cut, filled - cut);
+            filled -= cut;
         }
-        searched = pending.size();
+        searched = filled;
         if (at_end) return Streamed::whole;
     }
 }

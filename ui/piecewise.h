@@ -19,7 +19,9 @@
 namespace parafold {
 
 struct PiecewiseTransform {
-    std::string (*transform)(std::string_view);  // nullptr: bytes pass unchanged
+    // Writes the transformed text over its second argument, a buffer kept
+    // from piece to piece; nullptr: bytes pass unchanged.
+    void (*transform)(std::string_view, std::string&);
     // The greatest cut p with `from` <= p < text.size() after which the
     // transform may be applied to text[0, p) and the rest apart; 0 for none.
     std::size_t (*last_cut)(std::string_view text, std::size_t from);
