@@ -155,6 +155,50 @@ std::size_t sum_of_bytes(__m128i bytes) {
 }
 #endif
 
+// kindle_two_lines a byte at a time from `p`, writing at `o` (the result
+// starts at `out`), until `p` has passed `stop`; returns where it stopped,
+// which is never inside a run of CRs. A run of CRs is dropped when an LF
+// ends it and kept otherwise; an LF is dropped behind a written LF, and takes
+// back a space in front of it. Its branches cost little where the text is
+// regular, however dense its line breaks.
+const char* two_lines_bytes(const char* p, const char* stop, const char* end, char*& result_end,
+                            const char* out) {
+    // A local pointer: one behind a reference would be read again after
+    // every byte written, since a char may be any object's byte.
+    char* o = result_end;
+    while (p < stop) {
+        const char c = *p;
+        if (c == '\r') {
+            const char* run_end = p + 1;
+            while (run_end < end && *run_end == '\r') ++run_end;
+            if (run_end == end || *run_end != '\n') o = std::copy(p, run_end, o);
+            p = run_end;
+            continue;
+        }
+        ++p;
+        if (c == '\n') {
+            if (o != out && o[-1] == '\n') continue;
+            if (o != out && o[-1] == ' ') --o;
+        }
+        *o++ = c;
+    }
+    result_end = o;
+    return p;
+}
+
+// The first byte from `p` on that is not LF, or `end`.
+const char* skip_lfs(const char* p, const char* end) {
+#if defined(__SSE2__)
+    for (; end - p >= 16; p += 16) {
+        const unsigned others = ~where(load(p), '\n') & 0xFFFFu;
+        if (others != 0) return p + std::countr_zero(others);
+    }
+#endif
+    while (p < end && *p == '\n') ++p;
+    return p;
+}
+
+#if defined(__SSE2__)
 // The byte written last at `o`; before the first, NUL, which neither
 // continues a run of line breaks nor is taken back.
 char last_written(const char* o, const char* out) { return o != out ? o[-1] : '\0'; }
@@ -175,7 +219,6 @@ char* collapse_run(char* o, const char* out, bool has_lf, std::size_t crs_kept) 
 // The end of the run of CRs and LFs that starts at `p`, with `last_lf` set to
 // its last LF (left alone when it has none).
 const char* end_of_breaks(const char* p, const char* end, const char*& last_lf) {
-#if defined(__SSE2__)
     for (; end - p >= 16; p += 16) {
         const __m128i chunk = load(p);
         const unsigned lfs = where(chunk, '\n');
@@ -185,26 +228,12 @@ const char* end_of_breaks(const char* p, const char* end, const char*& last_lf) 
         if ((lfs & in_run) != 0) last_lf = p + std::bit_width(lfs & in_run) - 1;
         if (others != 0) return p + std::countr_zero(others);
     }
-#endif
     for (; p < end && (*p == '\r' || *p == '\n'); ++p) {
         if (*p == '\n') last_lf = p;
     }
     return p;
 }
 
-// The first byte from `p` on that is not LF, or `end`.
-const char* skip_lfs(const char* p, const char* end) {
-#if defined(__SSE2__)
-    for (; end - p >= 16; p += 16) {
-        const unsigned others = ~where(load(p), '\n') & 0xFFFFu;
-        if (others != 0) return p + std::countr_zero(others);
-    }
-#endif
-    while (p < end && *p == '\n') ++p;
-    return p;
-}
-
-#if defined(__SSE2__)
 // Copies 16 bytes from `from` to `o`. Used for a shorter stretch too, whose
 // stray bytes behind it are overwritten by what is written next.
 void copy16(const char* from, char* o) { store(o, load(from)); }
@@ -214,14 +243,23 @@ void copy16(const char* from, char* o) { store(o, load(from)); }
 // the chunk's bit masks, so a chunk is loaded once, whatever it holds, and the
 // next chunk's address never waits for this one's bytes. Stops where fewer
 // than 32 bytes are left, or at a run that reaches its chunk's end (it may go
-// on for long), and returns there; so a chunk never starts inside a run.
+// on for long), and returns there. From a chunk with three runs or more on,
+// the next 256 bytes go through two_lines_bytes instead, which is faster on
+// texts so dense with line breaks when they are regular, and no slower when
+// they are not; so many bytes at once, that its loop rarely ends. So a chunk
+// never starts
+// inside a run of line breaks, but right behind an LF or at the LF that
+// dropped the CRs in front of it, where collapsing the rest of the run gives
+// what collapsing all of it would.
 //
 // A run is collapsed as collapse_run does, but without branches, which a
 // text dense with line breaks would mispredict: the LF and a chunk of CRs are
 // stored whatever happens, and `o` moves on over as many as are kept. The
 // room for that is there, as the result is at most as far as the text read.
-const char* two_lines_chunks(const char* p, const char* end, char*& o, const char* out) {
+const char* two_lines_chunks(const char* p, const char* end, char*& result_end,
+                             const char* out) {
     const __m128i crs = _mm_set1_epi8('\r');
+    char* o = result_end;  // local, as in two_lines_bytes
     for (; end - p >= 32; p += 16) {
         const __m128i chunk = load(p);
         const unsigned lfs = where(chunk, '\n');
@@ -235,6 +273,14 @@ const char* two_lines_chunks(const char* p, const char* end, char*& o, const cha
         // ends in the chunk; all found at once, then taken in turn.
         unsigned firsts = breaks & ~(breaks << 1);
         unsigned afters = ~breaks & (breaks << 1) & 0xFFFFu;
+        const unsigned but_first = firsts & (firsts - 1);
+        if ((but_first & (but_first - 1)) != 0) {  // three runs or more
+            const char* const stop = p + std::min<std::ptrdiff_t>(256, end - p);
+            result_end = o;
+            p = two_lines_bytes(p, stop, end, result_end, out) - 16;  // the loop adds 16
+            o = result_end;
+            continue;
+        }
         const bool last_run_open = (breaks & 0x8000u) != 0;
         alignas(16) char bytes[16];
         store(bytes, chunk);
@@ -261,12 +307,13 @@ const char* two_lines_chunks(const char* p, const char* end, char*& o, const cha
         if (last_run_open) {
             const int first = std::countr_zero(firsts);
             copy16(p + done, o);
-            o += first - done;
+            result_end = o + (first - done);
             return p + first;
         }
         copy16(p + done, o);
         o += 16 - done;
     }
+    result_end = o;
     return p;
 }
 
@@ -275,23 +322,25 @@ const char* two_lines_chunks(const char* p, const char* end, char*& o, const cha
 // belongs to a line whose LF is still to come. Returns where it stopped.
 // Like two_lines_chunks, it stores an indent and an LF whatever happens and
 // moves `o` on over them only when they are wanted.
-const char* indent_chunks(const char* p, const char* end, char*& o, const char* room_end,
-                          bool& line_open) {
+const char* indent_chunks(const char* p, const char* end, char*& result_end,
+                          const char* room_end, bool& line_open) {
     const __m128i spaces = _mm_set1_epi8(' ');
+    char* o = result_end;  // local, as in two_lines_bytes
+    bool open = line_open;
     // A chunk writes at most its 16 bytes and 8 indents, and a store reaches
     // at most 16 bytes beyond where it starts.
     constexpr auto chunk_room = static_cast<std::ptrdiff_t>(16 + 8 * kIndent.size() + 16);
     for (; end - p >= 32 && room_end - o >= chunk_room; p += 16) {
         const __m128i chunk = load(p);
         const unsigned lfs = where(chunk, '\n');
-        if (lfs == 0 && line_open) {
+        if (lfs == 0 && open) {
             store(o, chunk);
             o += 16;
             continue;
         }
         // An LF in front ends the line the chunk before left open.
         *o = '\n';
-        o += line_open && (lfs & 1u) != 0;
+        o += open && (lfs & 1u) != 0;
         // Each stretch of bytes other than LF: the rest of the open line if
         // it starts the chunk, else an indented new line; ended by an LF
         // unless it reaches the chunk's end (bit 16 of `stops`).
@@ -302,14 +351,16 @@ const char* indent_chunks(const char* p, const char* end, char*& o, const char* 
             const int first = std::countr_zero(firsts);
             const int stop = std::countr_zero(stops);
             store(o, spaces);
-            o += (first > 0 || !line_open) ? kIndent.size() : 0;
+            o += (first > 0 || !open) ? kIndent.size() : 0;
             copy16(p + first, o);
             o += stop - first;
             *o = '\n';
             o += stop < 16;
         }
-        line_open = (lfs & 0x8000u) == 0;
+        open = (lfs & 0x8000u) == 0;
     }
+    result_end = o;
+    line_open = open;
     return p;
 }
 #endif
@@ -334,18 +385,20 @@ char* two_lines_into(std::string_view text, char* const out) {
     char* o = out;
     const char* p = text.data();
     const char* const end = p + text.size();
-    for (;;) {
 #if defined(__SSE2__)
+    for (;;) {
         p = two_lines_chunks(p, end, o, out);
-#endif
-        for (; p < end && *p != '\r' && *p != '\n'; ++p) *o++ = *p;
-        if (p == end) return o;
+        if (end - p < 32) break;  // the byte loop does the last few
+        // A run that reached its chunk's end: found whole, however long.
         const char* last_lf = nullptr;
         const char* const run_end = end_of_breaks(p, end, last_lf);
         const char* const crs_from = last_lf != nullptr ? last_lf + 1 : p;
         o = collapse_run(o, out, last_lf != nullptr, static_cast<std::size_t>(run_end - crs_from));
         p = run_end;
     }
+#endif
+    two_lines_bytes(p, end, end, o, out);
+    return o;
 }
 
 // The size of kindle_indent(text): every LF goes, and every non-empty line

@@ -258,12 +258,13 @@ TEST(EreaderTransforms, PatternsAtEveryPositionMatchReference) {
 }
 
 // Longer random texts, mostly plain bytes with line breaks and spaces
-// strewn in, as in prose and in texts dense with breaks.
+// strewn in, as in prose and in texts dense with breaks; long enough that a
+// stretch done a byte at a time may end anywhere and chunks start again.
 TEST(EreaderTransforms, LongRandomTextsMatchReference) {
     std::mt19937 rng(2024);
     for (int round = 0; round < 1500; ++round) {
         const int breaks_percent = 5 + round % 60;
-        std::string text(rng() % 300, 'x');
+        std::string text(rng() % 700, 'x');
         for (char& c : text) {
             if (static_cast<int>(rng() % 100) >= breaks_percent) continue;
             static constexpr char kBreaks[] = {'\r', '\n', '\n', ' ', ' ', '\0'};
