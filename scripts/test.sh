@@ -18,3 +18,10 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPARAFOLD_WERROR=ON \
     -DPARAFOLD_SANITIZE=ON -DPARAFOLD_BENCH=OFF >/dev/null
 cmake --build build/sanitize -j"$(jobs)"
 ctest --test-dir build/sanitize --output-on-failure -j"$(jobs)"
+
+echo "== fuzzing: every target in fuzz/ for a bounded time"
+# About a minute per target; PARAFOLD_FUZZ_SECONDS changes it (0 skips).
+fuzz_seconds=${PARAFOLD_FUZZ_SECONDS:-60}
+if [ "$fuzz_seconds" -gt 0 ]; then
+    scripts/fuzz.sh "$fuzz_seconds"
+fi
