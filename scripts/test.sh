@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native suite, the same suite under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the slow tests on huge
+# files, and every fuzz target for about a minute.
 # Usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,13 +12,20 @@ need_build_packages
 echo "== native build and tests"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DPARAFOLD_WERROR=ON >/dev/null
 cmake --build build/release -j"$(jobs)"
-ctest --test-dir build/release --output-on-failure -j"$(jobs)"
+ctest --test-dir build/release --output-on-failure -j"$(jobs)" -LE slow
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPARAFOLD_WERROR=ON \
     -DPARAFOLD_SANITIZE=ON -DPARAFOLD_BENCH=OFF >/dev/null
 cmake --build build/sanitize -j"$(jobs)"
-ctest --test-dir build/sanitize --output-on-failure -j"$(jobs)"
+ctest --test-dir build/sanitize --output-on-failure -j"$(jobs)" -LE slow
+
+echo "== slow tests: files and lines of gigabytes (native build only)"
+# A minute or so, and up to 5 GiB of scratch space in the temporary folder
+# (skipped with a note when there is not); PARAFOLD_SLOW_TESTS=0 skips them.
+if [ "${PARAFOLD_SLOW_TESTS:-1}" != 0 ]; then
+    ctest --test-dir build/release --output-on-failure -L slow
+fi
 
 echo "== fuzzing: every target in fuzz/ for a bounded time"
 # About a minute per target; PARAFOLD_FUZZ_SECONDS changes it (0 skips).
