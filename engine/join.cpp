@@ -1,64 +1,108 @@
 #include "engine/join.h"
 
-#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace parafold {
 namespace {
 
-bool is_sentence_end(unsigned char byte) { return byte == '.' || byte == '!' || byte == '"'; }
+bool is_sentence_end(char byte) { return byte == '.' || byte == '!' || byte == '"'; }
 
-// The position of the next `byte` at or after `from`, or `end` when none.
-const char* next_of(const char* from, const char* end, char byte) {
-    const void* found = std::memchr(from, byte, static_cast<std::size_t>(end - from));
-    return found ? static_cast<const char*>(found) : end;
-}
+// The joiner writes the kept bytes first and decides a line's end when its
+// LF arrives, looking back at what the line wrote: its byte count, and its
+// last byte other than a space. CR and NUL never reach the output, so that
+// byte is the line's last byte other than space, CR and NUL.
+struct Joiner {
+    JoinState& state;
+    std::int32_t width;
+    char* w;           // next output byte
+    char* line_start;  // where the current line's output began in this call
+
+    // The sentence flag after the bytes [line_start, w): the last byte that
+    // is not a space decides; a line of spaces keeps the flag it carried.
+    bool sentence_end() const {
+        for (const char* q = w; q != line_start;) {
+            if (*--q != ' ') return is_sentence_end(*q);
+        }
+        return state.sentence_end;
+    }
+
+    void end_line() {
+        const std::int64_t line_bytes = state.line_bytes + (w - line_start);
+        const bool keep_break = line_bytes < width || sentence_end();
+        *w++ = keep_break ? '\n' : ' ';
+        state = JoinState{};
+        line_start = w;
+    }
+
+    void take(char byte) {
+        if (byte == '\n') {
+            end_line();
+        } else if (byte != '\r' && byte != '\0') {
+            *w++ = byte;
+        }
+    }
+
+    // Carries the open line's count and flag into the next call.
+    void finish() {
+        state.sentence_end = sentence_end();
+        state.line_bytes += w - line_start;
+    }
+};
 
 }  // namespace
 
 std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std::size_t size,
                        char* out) {
+    Joiner joiner{state, width, out, out};
     const char* p = in;
     const char* const end = in + size;
-    char* w = out;
 
-    // The next LF, CR and NUL, each found once and kept until it is passed:
-    // text with no NUL costs one scan of the block for it, not one per line.
-    const char* next_lf = next_of(p, end, '\n');
-    const char* next_cr = next_of(p, end, '\r');
-    const char* next_nul = next_of(p, end, '\0');
-
-    while (p < end) {
-        const char* stop = next_lf;
-        if (next_cr < stop) stop = next_cr;
-        if (next_nul < stop) stop = next_nul;
-
-        // [p, stop) holds ordinary bytes only: copy them as one run.
-        if (stop > p) {
-            // Trailing spaces leave the flag as it was; the last other byte
-            // decides. Read it before the run is moved over itself.
-            const char* last = stop - 1;
-            while (last >= p && *last == ' ') --last;
-            if (last >= p) state.sentence_end = is_sentence_end(static_cast<unsigned char>(*last));
-            const std::size_t run = static_cast<std::size_t>(stop - p);
-            if (w != p) std::memmove(w, p, run);
-            w += run;
-            state.line_bytes += static_cast<std::int64_t>(run);
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: a chunk with no LF, CR or NUL is copied whole.
+    // In a chunk with some, the ordinary bytes between them are copied with
+    // one 16-byte move each, of which only the part up to the next special
+    // byte counts; later writes overwrite the rest. Every load and store
+    // stays inside the buffers because a chunk is only taken with at least
+    // 32 bytes of input left, and the output is never ahead of the input.
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i nul = _mm_setzero_si128();
+    while (end - p >= 32) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i special = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr)),
+            _mm_cmpeq_epi8(chunk, nul));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+        if (mask == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(joiner.w), chunk);
+            joiner.w += 16;
+            p += 16;
+            continue;
         }
-        if (stop == end) break;
-
-        if (stop == next_lf) {
-            const bool keep_break = state.line_bytes < width || state.sentence_end;
-            *w++ = keep_break ? '\n' : ' ';
-            state = JoinState{};
-            next_lf = next_of(stop + 1, end, '\n');
-        } else if (stop == next_cr) {
-            next_cr = next_of(stop + 1, end, '\r');
-        } else {
-            next_nul = next_of(stop + 1, end, '\0');
+        unsigned start = 0;
+        while (mask != 0) {
+            const unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
+            mask &= mask - 1;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(joiner.w),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + start)));
+            joiner.w += at - start;
+            joiner.take(p[at]);
+            start = at + 1;
         }
-        p = stop + 1;
+        if (start < 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(joiner.w),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + start)));
+            joiner.w += 16 - start;
+        }
+        p += 16;
     }
-    return static_cast<std::size_t>(w - out);
+#endif
+    for (; p < end; ++p) joiner.take(*p);
+
+    joiner.finish();
+    return static_cast<std::size_t>(joiner.w - out);
 }
 
 }  // namespace parafold

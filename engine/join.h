@@ -25,8 +25,8 @@ struct JoinState {
 };
 
 // Joins `size` bytes from `in` into `out` and returns how many bytes were
-// written, never more than `size`. `out` may be `in` itself (the bytes are
-// compacted in place) but must not otherwise overlap it.
+// written, never more than `size`. `out` has room for `size` bytes and does
+// not overlap `in`.
 std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std::size_t size,
                        char* out);
 

@@ -11,7 +11,7 @@ namespace {
 
 // Large enough that the system calls cost little, small enough that the
 // filter's memory stays constant and modest whatever the file size.
-constexpr std::size_t block_bytes = 1 << 20;
+constexpr std::size_t block_bytes = 256 << 10;
 
 void say(std::FILE* messages, const char* text) {
     if (messages) {
@@ -24,11 +24,12 @@ void say(std::FILE* messages, const char* text) {
 // Returns 0, or 1 on a read or write error (after saying which).
 int copy_joined(std::FILE* in, std::FILE* out, std::int32_t width, std::FILE* messages) {
     std::unique_ptr<char[]> block(new char[block_bytes]);
+    std::unique_ptr<char[]> joined(new char[block_bytes]);
     JoinState state;
     for (;;) {
         const std::size_t got = std::fread(block.get(), 1, block_bytes, in);
-        const std::size_t kept = join_lines(state, width, block.get(), got, block.get());
-        if (kept != 0 && std::fwrite(block.get(), 1, kept, out) != kept) {
+        const std::size_t kept = join_lines(state, width, block.get(), got, joined.get());
+        if (kept != 0 && std::fwrite(joined.get(), 1, kept, out) != kept) {
             say(messages,
                 "Sorry, can't write the output file. Could be write protect or no free space.\n");
             return 1;

@@ -1,0 +1,75 @@
+// Throughput of the line-joining filter and the width estimates on a large
+// generated corpus, beside two peers on the same file: `tr` deleting CR and
+// NUL (a byte filter doing comparable work) and `dd` (a plain copy, the
+// limit set by writing the file).
+//
+// Usage: engine_bench [DIR [MIB]]   (defaults: /tmp, 256)
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "bench/bench_util.h"
+#include "engine/estimate.h"
+#include "engine/reflow.h"
+
+using namespace parafold;
+using namespace parafold::bench;
+
+namespace {
+
+int shell(const std::string& command) { return std::system(command.c_str()) == 0 ? 0 : 1; }
+
+void row(const char* name, std::uint64_t bytes, const Measure& m, double tr_seconds,
+         double dd_seconds) {
+    std::printf("%-26s %8.0f MB/s %8.3f s %9ld KiB   x%5.2f tr   x%5.2f dd-time%s\n", name,
+                mb_per_s(bytes, m.seconds), m.seconds, m.peak_kib, tr_seconds / m.seconds,
+                m.seconds / dd_seconds, m.ok ? "" : "   FAILED");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string dir = argc > 1 ? argv[1] : "/tmp";
+    const std::uint64_t mib = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 256;
+    const std::string corpus = dir + "/parafold-bench-corpus.txt";
+    const std::string out = dir + "/parafold-bench-out.txt";
+
+    const std::uint64_t bytes = write_wrapped_corpus(corpus, mib << 20);
+    if (bytes == 0) {
+        std::fprintf(stderr, "engine_bench: cannot write %s\n", corpus.c_str());
+        return 1;
+    }
+    std::printf("corpus: %s, %.1f MiB, CR LF, wrapped near 70 columns\n", corpus.c_str(),
+                bytes / 1048576.0);
+
+    const int rounds = 3;
+    const Measure dd = best_of(rounds, [&] {
+        return shell("dd if='" + corpus + "' of='" + out + "' bs=1M status=none");
+    });
+    const Measure tr = best_of(rounds, [&] {
+        return shell("tr -d '\\r\\000' < '" + corpus + "' > '" + out + "'");
+    });
+    const Measure reflow = best_of(rounds, [&] {
+        return reflow_file(corpus.c_str(), out.c_str(), 56, nullptr);
+    });
+    const Measure mean = best_of(rounds, [&] {
+        return average_line_length(corpus.c_str()) > 0 ? 0 : 1;
+    });
+    const Measure common = best_of(rounds, [&] {
+        return most_common_line_length(corpus.c_str(), nullptr) > 0 ? 0 : 1;
+    });
+
+    std::printf("\n%-26s %13s %10s %13s %10s %14s\n", "case", "throughput", "time",
+                "peak memory", "vs tr", "vs dd");
+    row("dd bs=1M (copy)", bytes, dd, tr.seconds, dd.seconds);
+    row("tr -d '\\r\\000'", bytes, tr, tr.seconds, dd.seconds);
+    row("reflow_file width 56", bytes, reflow, tr.seconds, dd.seconds);
+    row("average_line_length", bytes, mean, tr.seconds, dd.seconds);
+    row("most_common_line_length", bytes, common, tr.seconds, dd.seconds);
+    std::printf("\ngoals: reflow_file >= 3x tr and <= 2x dd's time; estimates >= 5x tr; "
+                "peak memory < 16 MiB\n");
+
+    std::remove(out.c_str());
+    std::remove(corpus.c_str());
+    return reflow.ok && mean.ok && common.ok ? 0 : 1;
+}

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and runs them, printing throughput and peak memory.
+# Usage: scripts/bench.sh [DIR [MIB]]   scratch folder (default /tmp) and corpus size
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/lib.sh
+
+need_build_packages
+
+dir=${1:-/tmp}
+mib=${2:-256}
+
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release -j"$(jobs)" --target engine_bench transforms_bench
+
+echo "== line-joining filter and width estimates"
+build/release/bench/engine_bench "$dir" "$mib"
+
+echo "== e-reader transforms"
+build/release/bench/transforms_bench "$mib"
