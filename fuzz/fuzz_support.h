@@ -47,7 +47,9 @@ inline void expect_equal(const char* what, std::int64_t expected, std::int64_t g
 // A text from the fuzzer's bytes. Mostly the bytes as they come; sometimes
 // built from runs, so that lines far longer than the fuzzer's input size
 // (past the estimates' 99,999-byte pieces, say) are reached too.
-inline std::string fuzz_text(FuzzedDataProvider& data) {
+// `limit` caps the texts built from runs, for targets whose references are
+// slow on long texts.
+inline std::string fuzz_text(FuzzedDataProvider& data, std::size_t limit = 250'000) {
     if (data.ConsumeIntegralInRange(0, 3) != 0) return data.ConsumeRandomLengthString();
     std::string text;
     const int runs = data.ConsumeIntegralInRange(0, 6);
@@ -57,9 +59,17 @@ inline std::string fuzz_text(FuzzedDataProvider& data) {
                                       ? data.ConsumeIntegralInRange<std::size_t>(0, 300)
                                       : data.ConsumeIntegralInRange<std::size_t>(0, 110'000);
         if (unit.empty()) continue;
-        for (std::size_t t = 0; t < times && text.size() < 250'000; ++t) text += unit;
+        for (std::size_t t = 0; t < times && text.size() < limit; ++t) text += unit;
     }
     text += data.ConsumeRandomLengthString();
+    return text;
+}
+
+// The bytes of `text` mapped onto a few that matter to the text operations,
+// so that searches find something: letters, space, CR, LF, NUL and TAB.
+inline std::string small_alphabet(std::string text) {
+    static constexpr char alphabet[] = {'a', 'b', ' ', '\r', '\n', '\n', '\0', '\t'};
+    for (char& c : text) c = alphabet[static_cast<unsigned char>(c) % sizeof alphabet];
     return text;
 }
 
