@@ -11,10 +11,15 @@ dir=${1:-/tmp}
 mib=${2:-256}
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release -j"$(jobs)" --target engine_bench transforms_bench
+cmake --build build/release -j"$(jobs)" --target engine_bench transforms_bench pipeline_bench
 
 echo "== line-joining filter and width estimates"
 build/release/bench/engine_bench "$dir" "$mib"
 
+echo
 echo "== e-reader transforms"
 build/release/bench/transforms_bench "$mib"
+
+echo
+echo "== Process File pipeline: plain road and e-reader road"
+build/release/bench/pipeline_bench "$dir" "$mib"
