@@ -12,6 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib.sh
+root=$PWD  # absolute paths throughout: a target may change its directory
 
 seconds=${1:-60}
 shift || true
@@ -38,14 +39,14 @@ summary=()
 failed=0
 for name in "${targets[@]}"; do
     echo "== fuzz_$name for ${seconds}s"
-    corpus=build/fuzz/corpus/$name
+    corpus=$root/build/fuzz/corpus/$name
     mkdir -p "$corpus" "fuzz/corpus/$name"
     rm -rf "$scratch" && mkdir -p "$scratch"
     log=build/fuzz/fuzz_$name.log
     status=0
-    TMPDIR=$PWD/$scratch build/fuzz/fuzz/fuzz_"$name" "$corpus" "fuzz/corpus/$name" \
+    TMPDIR=$root/$scratch build/fuzz/fuzz/fuzz_"$name" "$corpus" "$root/fuzz/corpus/$name" \
         -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2560 -max_len=4096 \
-        -print_final_stats=1 -artifact_prefix="build/fuzz/artifacts/$name-" \
+        -print_final_stats=1 -artifact_prefix="$root/build/fuzz/artifacts/$name-" \
         >"$log" 2>&1 || status=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 || true)
