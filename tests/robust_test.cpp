@@ -14,6 +14,7 @@
 #include "tests/reference_join.h"
 #include "tests/robust_support.h"
 #include "tests/test_files.h"
+#include "ui/pipeline.h"
 
 namespace parafold {
 namespace {
@@ -222,6 +223,45 @@ TEST_F(Permissions, OutputThatMayNotBeWrittenFails) {
     }
     EXPECT_FALSE(exists(dir.file("closed/out.txt")));
     EXPECT_EQ(read_file(old), "the user's own text\n");
+}
+
+// The e-reader road in a current directory where the temporary files cannot
+// be written: a clear failure, the output untouched, nothing left behind.
+TEST_F(Permissions, EreaderRoadInAFolderThatMayNotBeWrittenFails) {
+    const std::string in = file("in.txt", sample, read_write);
+    const std::string out = file("out.txt", "keep me", read_write);
+    fs::create_directory(dir.path() / "closed");
+    fs::permissions(dir.path() / "closed", fs::perms::all & ~write_only);
+    const Outcome run = as_unprivileged([&](std::FILE* messages) {
+        if (chdir(dir.file("closed").c_str()) != 0) return 100;
+        ProcessRequest request{in, out, "10", true, true, false};
+        return run_pipeline(request, messages, nullptr);
+    });
+    SKIP_IF_NOT_UNPRIVILEGED();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.messages,
+              "Sorry, can't write the temporary file parafoldtemp.txt in the current folder. "
+              "Could be write protect or no free space.\n");
+    EXPECT_EQ(read_file(out), "keep me");
+    EXPECT_TRUE(fs::is_empty(dir.path() / "closed"));
+}
+
+// The e-reader road opens its input as the filter does: a read-only input
+// fails as if missing, before any temporary file is written.
+TEST_F(Permissions, EreaderRoadWithReadOnlyInputFails) {
+    const std::string in = file("in.txt", sample, read_only);
+    const std::string out = file("out.txt", "keep me", read_write);
+    const Outcome run = as_unprivileged([&](std::FILE* messages) {
+        if (chdir(dir.file("open").c_str()) != 0) return 100;
+        ProcessRequest request{in, out, "10", true, false, true};
+        return run_pipeline(request, messages, nullptr);
+    });
+    SKIP_IF_NOT_UNPRIVILEGED();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.messages, testing::cant_find);
+    EXPECT_EQ(read_file(out), "keep me");
+    EXPECT_FALSE(exists(dir.file("open/parafoldtemp.txt")));
+    EXPECT_FALSE(exists(dir.file("open/parafoldtemp2.txt")));
 }
 
 }  // namespace
