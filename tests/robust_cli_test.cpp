@@ -20,11 +20,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::exists;
 using testing::read_file;
+using testing::sample;
+using testing::sample_joined;
 using testing::TempDir;
 using testing::write_file;
-
-const std::string sample = "Once upon a\r\ntime there\r\nwas a cat.\r\n\r\nThe end\r\n";
-const std::string sample_joined = "Once upon a time there was a cat.\n\nThe end\n";
 
 struct CliRun {
     bool ran = false;

@@ -14,6 +14,11 @@
 
 namespace parafold::testing {
 
+// A small text wrapped at 10 with CR LF line ends, and what the filter
+// makes of it at width 10.
+inline const std::string sample = "Once upon a\r\ntime there\r\nwas a cat.\r\n\r\nThe end\r\n";
+inline const std::string sample_joined = "Once upon a time there was a cat.\n\nThe end\n";
+
 // What a run returned and what it said.
 struct Outcome {
     int status = -1;

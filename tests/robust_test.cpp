@@ -24,12 +24,11 @@ using testing::capture;
 using testing::exists;
 using testing::Outcome;
 using testing::read_file;
+using testing::sample;
+using testing::sample_joined;
 using testing::reference_join;
 using testing::TempDir;
 using testing::write_file;
-
-const std::string sample = "Once upon a\r\ntime there\r\nwas a cat.\r\n\r\nThe end\r\n";
-const std::string sample_joined = "Once upon a time there was a cat.\n\nThe end\n";
 
 Outcome reflow(const std::string& in, const std::string& out, std::int32_t width = 10) {
     return capture([&](std::FILE* messages) {
