@@ -5,6 +5,7 @@
 // Exit status: 0 when every file was aligned, 1 when any failed, 2 for a
 // usage error.
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -212,6 +213,14 @@ bool align_file(const Options& options, const std::string& file, std::FILE* scra
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Narrow paths go to the file functions in the system's ANSI code page;
+    // std::filesystem (which tells whether two paths name one file) converts
+    // them with the C runtime's locale, which must then use that code page
+    // too, or a name with bytes from 0x80 up names different files for the
+    // two.
+    std::setlocale(LC_CTYPE, "");
+#endif
     Options options;
     std::string problem;
     switch (parse_command_line(argc, argv, options, problem)) {
