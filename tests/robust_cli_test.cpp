@@ -119,6 +119,22 @@ TEST(CliBadInputs, HighBytesInNames) {
     EXPECT_EQ(read_file(dir.file("caf\xE9 \xE6\x97\xA5.ncr.txt")), sample_joined);
 }
 
+// What the program prints must arrive: with standard output on a full disk
+// the file is still aligned, but the run fails, saying so.
+TEST(CliBadInputs, StandardOutputThatCannotBeWrittenFails) {
+    TempDir dir;
+    write_file(dir.file("in.txt"), sample);
+    for (const char* args : {"-c 10 in.txt", "--help", "--version"}) {
+        SCOPED_TRACE(args);
+        const std::string command = "cd '" + dir.path().string() + "' && \"" + PARAFOLD_CLI +
+                                    "\" " + args + " >/dev/full 2>cli.err";
+        const int raw = std::system(command.c_str());
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+        EXPECT_EQ(read_file(dir.file("cli.err")), "parafold-cli: can't write to standard output\n");
+    }
+    EXPECT_EQ(read_file(dir.file("in.ncr.txt")), sample_joined);
+}
+
 // Permission faults, as the unprivileged user (root ignores file modes).
 // The modes are alike for owner and others, so the rows hold for a user
 // too. Nothing new is left in either folder.
