@@ -40,6 +40,14 @@ constexpr const char* usage_text =
     "                       drop the empty lines\n"
     "  -o, --output PATH    the output file (with one FILE only); default: FILE with\n"
     "                       everything from its last '.' replaced by \".ncr.txt\"\n"
+    "  -s, --smart          reading-quality unwrap instead of the dialog's rule: joins\n"
+    "                       every wrapped line, whatever its last character, and keeps\n"
+    "                       the breaks of headings, verse, lists, quotes and paragraph\n"
+    "                       ends; the width comes from --columns when positive, else\n"
+    "                       from the text itself. A text that is not hard-wrapped is\n"
+    "                       left as it is, and a line on standard error says so\n"
+    "      --dehyphenate    with --smart: join a word hyphenated at a line end without\n"
+    "                       its hyphen when the text has the word whole elsewhere\n"
     "  -v, --verbose        also show the length report of the estimate\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
@@ -52,6 +60,7 @@ struct Options {
     std::string column_text = "56";
     bool columns_given = false;
     bool autodetect = false, two_lines = false, indent = false, verbose = false;
+    bool smart = false, dehyphenate = false;
     std::string output_path;
     bool output_given = false;
     std::vector<std::string> files;
@@ -115,6 +124,10 @@ Parsed parse_command_line(int argc, char** argv, Options& options, std::string& 
                 options.two_lines = true;
             } else if (name == "--indent") {
                 options.indent = true;
+            } else if (name == "--smart") {
+                options.smart = true;
+            } else if (name == "--dehyphenate") {
+                options.dehyphenate = true;
             } else if (name == "--verbose") {
                 options.verbose = true;
             } else if (name == "--help") {
@@ -145,6 +158,7 @@ Parsed parse_command_line(int argc, char** argv, Options& options, std::string& 
                     case 'a': options.autodetect = true; break;
                     case '2': options.two_lines = true; break;
                     case 'i': options.indent = true; break;
+                    case 's': options.smart = true; break;
                     case 'v': options.verbose = true; break;
                     case 'h': return Parsed::help;
                     default:
@@ -156,6 +170,14 @@ Parsed parse_command_line(int argc, char** argv, Options& options, std::string& 
     }
     if (options.files.empty()) {
         problem = "no input file given";
+        return Parsed::usage_error;
+    }
+    if (options.dehyphenate && !options.smart) {
+        problem = "--dehyphenate goes with --smart";
+        return Parsed::usage_error;
+    }
+    if (options.autodetect && options.smart) {
+        problem = "--smart estimates the width itself: leave out --autodetect";
         return Parsed::usage_error;
     }
     if (options.output_given && options.files.size() > 1) {
@@ -196,6 +218,10 @@ bool align_file(const Options& options, const std::string& file, std::FILE* scra
     request.two_lines = options.two_lines;
     request.indent = options.indent;
     request.autodetect = options.autodetect;
+    request.smart = options.smart;
+    request.dehyphenate = options.dehyphenate;
+    // Without --columns the smart unwrap estimates the width from the text.
+    if (options.smart && !options.columns_given) request.column_text.assign(1, '0');
 
     std::fflush(stdout);
     const int status = parafold::run_pipeline(request, scratch ? scratch : stderr,

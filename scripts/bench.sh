@@ -11,7 +11,8 @@ dir=${1:-/tmp}
 mib=${2:-256}
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release -j"$(jobs)" --target engine_bench transforms_bench pipeline_bench
+cmake --build build/release -j"$(jobs)" --target engine_bench transforms_bench pipeline_bench \
+    parafold_quality_bench
 
 echo "== line-joining filter and width estimates"
 build/release/bench/engine_bench "$dir" "$mib"
@@ -23,3 +24,8 @@ build/release/bench/transforms_bench "$mib"
 echo
 echo "== Process File pipeline: plain road and e-reader road"
 build/release/bench/pipeline_bench "$dir" "$mib"
+
+echo
+echo "== reading quality: the dialog's rule against --smart, on Debian's own texts"
+TMPDIR="$dir" build/release/bench/parafold_quality_bench --mb "$mib" \
+    /usr/share/common-licenses /usr/share/doc

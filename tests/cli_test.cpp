@@ -7,13 +7,10 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/run_cli.h"
 #include "tests/story.h"
 #include "tests/test_files.h"
 #include "tests/work_dir.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
 namespace parafold {
 namespace {
@@ -24,27 +21,14 @@ using testing::story;
 using testing::story_at_10;
 using testing::write_file;
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
+using Outcome = testing::CliOutcome;
 
 class Cli : public ::testing::Test {
 protected:
     testing::WorkDir work;
 
     // Runs parafold-cli with `args` (shell syntax) in the scratch folder.
-    Outcome run(const std::string& args) {
-        const std::string command =
-            std::string("\"") + PARAFOLD_CLI + "\" " + args + " >cli.out 2>cli.err";
-        const int raw = std::system(command.c_str());
-#ifdef _WIN32
-        const int status = raw;
-#else
-        const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-        return {status, read_file("cli.out"), read_file("cli.err")};
-    }
+    Outcome run(const std::string& args) { return testing::run_cli(args); }
 
     static std::size_t lines(const std::string& text) {
         return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));

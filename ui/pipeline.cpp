@@ -6,19 +6,21 @@
 
 #include "engine/estimate.h"
 #include "engine/file_identity.h"
+#include "engine/failure_text.h"
 #include "engine/reflow.h"
+#include "engine/smart.h"
 #include "ui/piecewise.h"
 
 namespace parafold {
 namespace {
 
-constexpr const char* cant_find_input = "Can't find the input file.\n";
-constexpr const char* cant_read_input = "Sorry, can't read the input file.\n";
-constexpr const char* output_is_input = "Sorry, the output file is the input file.\n";
-constexpr const char* cant_create_output =
-    "Sorry, can't create the output file. Could be write protect or no free space.\n";
-constexpr const char* cant_write_output =
-    "Sorry, can't write the output file. Could be write protect or no free space.\n";
+using failure_text::cant_create_output;
+using failure_text::cant_find_input;
+using failure_text::cant_read_input;
+using failure_text::cant_write_output;
+using failure_text::output_is_input;
+using failure_text::say;
+
 constexpr const char* names_a_temp_file =
     "Sorry, the input or output file is one of the temporary files parafoldtemp.txt and "
     "parafoldtemp2.txt. Please rename it.\n";
@@ -28,13 +30,6 @@ constexpr const char* cant_write_first_temp =
 constexpr const char* cant_read_second_temp =
     "Sorry, can't read the temporary file parafoldtemp2.txt.\n";
 constexpr const char* out_of_memory = "Sorry, not enough memory to hold the whole text.\n";
-
-void say(std::FILE* messages, const char* text) {
-    if (messages) {
-        std::fputs(text, messages);
-        std::fflush(messages);
-    }
-}
 
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -89,6 +84,22 @@ bool hand_over(const HandOver& h, std::FILE* messages) {
     return streamed == Streamed::whole;
 }
 
+// The line-joining step of either road: the dialog's filter at `width`, or
+// the reading-quality unwrap when the request asks for it (estimating the
+// width itself unless `width` is positive).
+int join_lines_of(const ProcessRequest& request, const char* in, const char* out,
+                  std::int32_t width, std::FILE* messages) {
+    if (!request.smart) return reflow_file(in, out, width, messages);
+    SmartOptions options;
+    options.columns = width > 0 ? width : 0;
+    options.dehyphenate = request.dehyphenate;
+    SmartReport found;
+    const int status = smart_reflow_file(in, out, options, messages, &found);
+    if (status == 0 && !found.wrapped)
+        say(messages, "The text has no dominant wrap width: its line breaks were kept.\n");
+    return status;
+}
+
 // Every step of the e-reader road but the deletion of the temporary files.
 int reshape_through_temp_files(const ProcessRequest& request, std::FILE* messages,
                                std::FILE* report) {
@@ -104,7 +115,7 @@ int reshape_through_temp_files(const ProcessRequest& request, std::FILE* message
     const std::int32_t width = request.autodetect
                                    ? most_common_line_length(first_temp_name, report) - 6
                                    : column_value(request.column_text);
-    const int status = reflow_file(first_temp_name, second_temp_name, width, messages);
+    const int status = join_lines_of(request, first_temp_name, second_temp_name, width, messages);
     if (status != 0) return status;
 
     // An output path that named no file when the run began may name one of
@@ -212,8 +223,8 @@ int run_pipeline(const ProcessRequest& request) {
 
 int run_pipeline(const ProcessRequest& request, std::FILE* messages, std::FILE* report) {
     if (request.two_lines || request.indent) return run_ereader_road(request, messages, report);
-    return reflow_file(request.input_path.c_str(), request.output_path.c_str(),
-                       column_value(request.column_text), messages);
+    return join_lines_of(request, request.input_path.c_str(), request.output_path.c_str(),
+                         column_value(request.column_text), messages);
 }
 
 }  // namespace parafold

@@ -36,6 +36,14 @@ struct ProcessRequest {
     // common line length of the first temporary file minus 6, and the
     // column text is not used. The plain road ignores it.
     bool autodetect = false;
+    // The reading-quality unwrap of engine/smart.h in place of the dialog's
+    // filter, on either road (the command line's --smart; the dialog never
+    // sets it). The column text then gives its width when positive, and
+    // otherwise the width is estimated from the text. A text found not to
+    // be hard-wrapped is passed through with its breaks, and a line on the
+    // messages stream says so.
+    bool smart = false;
+    bool dehyphenate = false;  // with `smart`: see SmartOptions
 };
 
 // The value of a column text, as C's strtol reads a decimal number: leading

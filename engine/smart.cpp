@@ -1,0 +1,115 @@
+#include "engine/smart.h"
+
+#include <memory>
+#include <string>
+
+#include "engine/file_identity.h"
+#include "engine/failure_text.h"
+#include "engine/smart_join.h"
+
+namespace parafold {
+namespace {
+
+constexpr std::size_t block_bytes = 1 << 20;
+
+using failure_text::say;
+
+// The layout of a text shows long before this many bytes: beyond them a
+// large file is read a second time only for its vocabulary.
+constexpr std::size_t layout_sample_bytes = 8 << 20;
+
+// Reads the input once to learn its layout from its first
+// `layout_sample_bytes` (and, when `vocabulary` is set, the words of the
+// whole text). Returns false on a read error.
+bool learn_layout(std::FILE* in, char* block, std::int32_t columns, Vocabulary* vocabulary,
+                  TextLayout& layout) {
+    auto scan = std::make_unique<LayoutScan>();
+    scan->vocabulary = vocabulary;
+    for (std::size_t read = 0; vocabulary || read < layout_sample_bytes;) {
+        const std::size_t got = std::fread(block, 1, block_bytes, in);
+        scan_layout(*scan, block, got);
+        read += got;
+        if (got < block_bytes) break;
+    }
+    if (std::ferror(in)) return false;
+    layout = finish_layout(*scan, columns);
+    return true;
+}
+
+// Streams the input through the join into the output. Returns 0, or 1
+// after saying what failed.
+int write_joined(std::FILE* in, std::FILE* out, char* block, SmartJoin& join,
+                 std::FILE* messages) {
+    std::string text;
+    text.reserve(block_bytes + max_line_bytes + 2);
+    for (;;) {
+        const std::size_t got = std::fread(block, 1, block_bytes, in);
+        text.clear();
+        smart_join(join, block, got, text);
+        const bool done = got < block_bytes;
+        if (done) {
+            if (std::ferror(in)) {
+                say(messages, failure_text::cant_read_input);
+                return 1;
+            }
+            smart_join_finish(join, text);
+        }
+        if (!text.empty() && std::fwrite(text.data(), 1, text.size(), out) != text.size()) {
+            say(messages, failure_text::cant_write_output);
+            return 1;
+        }
+        if (done) return 0;
+    }
+}
+
+}  // namespace
+
+int smart_reflow_file(const char* input_path, const char* output_path,
+                      const SmartOptions& options, std::FILE* messages, SmartReport* report) {
+    std::FILE* in = std::fopen(input_path, "rb");
+    if (!in) {
+        say(messages, failure_text::cant_find_input);
+        return 1;
+    }
+    // Opening the output truncates it, so it must not be the input by any name.
+    if (same_file(input_path, output_path)) {
+        std::fclose(in);
+        say(messages, failure_text::output_is_input);
+        return 1;
+    }
+    std::setvbuf(in, nullptr, _IONBF, 0);
+    std::unique_ptr<char[]> block(new char[block_bytes]);
+    Vocabulary vocabulary;
+    TextLayout layout;
+    if (!learn_layout(in, block.get(), options.columns,
+                      options.dehyphenate ? &vocabulary : nullptr, layout) ||
+        std::fseek(in, 0, SEEK_SET) != 0) {
+        std::fclose(in);
+        say(messages, failure_text::cant_read_input);
+        return 1;
+    }
+    if (report) {
+        report->width = layout.wrapped ? layout.width : 0;
+        report->wrapped = layout.wrapped;
+    }
+
+    std::FILE* out = std::fopen(output_path, "w+b");
+    if (!out) {
+        std::fclose(in);
+        say(messages, failure_text::cant_create_output);
+        return 1;
+    }
+    std::setvbuf(out, nullptr, _IONBF, 0);
+    SmartJoin join;
+    join.layout = layout;
+    if (options.dehyphenate) join.vocabulary = &vocabulary;
+    int status = write_joined(in, out, block.get(), join, messages);
+    std::fclose(in);
+    if (std::fclose(out) != 0 && status == 0) {
+        say(messages, failure_text::cant_write_output);
+        status = 1;
+    }
+    return status;
+}
+
+}  // namespace parafold

@@ -1,0 +1,487 @@
+#include "engine/smart_join.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace parafold {
+namespace {
+
+// ------------------------------------------------------------ the lines
+
+// Widths below this are not taken for a wrap width by the estimate.
+constexpr std::int32_t narrowest_estimate = 20;
+// The estimate looks for the densest band of this many widths: greedy
+// wrapping leaves nearly every full line within a long word of the width.
+constexpr std::int32_t band_span = 12;
+// A line ends "well before the width" with at least this many columns left.
+constexpr std::int32_t short_margin = 10;
+// The width given to a line longer than `max_line_bytes`.
+constexpr std::int32_t long_line_width = 1 << 30;
+
+bool is_blank_byte(char c) { return c == ' ' || c == '\t'; }
+
+bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Letters for hyphenation and the vocabulary: ASCII letters and every byte
+// of a multi-byte UTF-8 character (or of an 8-bit code page).
+bool is_letter(char c) {
+    return is_ascii_letter(c) || static_cast<unsigned char>(c) >= 0x80;
+}
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+std::string_view trim_right(std::string_view text) {
+    while (!text.empty() && is_blank_byte(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string_view trim_left(std::string_view text) {
+    while (!text.empty() && is_blank_byte(text.front())) text.remove_prefix(1);
+    return text;
+}
+
+// Columns taken by `text` starting at `column`: a tab moves to the next
+// multiple of 8; with `utf8` the continuation bytes of a character are free.
+std::int64_t advance(std::string_view text, std::int64_t column, bool utf8) {
+    for (char c : text) {
+        if (c == '\t') {
+            column = (column / 8 + 1) * 8;
+        } else if (!utf8 || (static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    return column;
+}
+
+// What one look at every byte of a line's text finds. The counts are
+// 32-bit and without branches, so that the compiler can run the loop on
+// many bytes at once (a line is measured by at most max_line_bytes bytes).
+struct ByteCensus {
+    std::uint32_t tabs = 0;
+    std::uint32_t high = 0;  // bytes from 0x80 up
+};
+
+ByteCensus census(std::string_view text) {
+    ByteCensus found;
+    for (char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        found.tabs += u == '\t';
+        found.high += u >> 7;
+    }
+    return found;
+}
+
+// UTF-8 continuation bytes (0x80 to 0xBF): those that do not start a character.
+std::uint32_t continuation_bytes(std::string_view text) {
+    std::uint32_t count = 0;
+    for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+    return count;
+}
+
+// The columns `text` takes from column `column`, as advance() counts them.
+std::int64_t columns_after(std::string_view text, std::int64_t column, bool utf8, bool tabs) {
+    if (tabs) return advance(text, column, utf8);
+    return column + static_cast<std::int64_t>(text.size() - (utf8 ? continuation_bytes(text) : 0));
+}
+
+std::int32_t clamp_width(std::int64_t width) {
+    return static_cast<std::int32_t>(std::min<std::int64_t>(width, long_line_width));
+}
+
+bool valid_utf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t extra = c >= 0xC2 && c < 0xE0   ? 1
+                                  : c >= 0xE0 && c < 0xF0 ? 2
+                                  : c >= 0xF0 && c < 0xF5 ? 3
+                                                          : 0;
+        if (extra == 0 || i + extra >= text.size()) return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+// "12. " or "3) " opens a numbered item; "- ", "* ", "+ " or "• " a bullet.
+ListMarker list_marker_of(std::string_view text) {
+    auto spaced = [&](std::size_t at) { return at < text.size() && is_blank_byte(text[at]); };
+    std::size_t digits = 0;
+    while (digits < text.size() && digits < 4 && text[digits] >= '0' && text[digits] <= '9')
+        ++digits;
+    if (digits >= 1 && digits <= 3 && digits < text.size() &&
+        (text[digits] == '.' || text[digits] == ')') && spaced(digits + 1))
+        return ListMarker::number;
+    if (!text.empty() && (text[0] == '-' || text[0] == '*' || text[0] == '+') && spaced(1))
+        return ListMarker::bullet;
+    if (text.substr(0, 3) == "\xE2\x80\xA2" && spaced(3)) return ListMarker::bullet;
+    return ListMarker::none;
+}
+
+LineFacts measure_line(std::string_view text, bool utf8) {
+    LineFacts facts;
+    const std::string_view trimmed = trim_right(text);
+    const std::string_view body = trim_left(trimmed);
+    if (body.empty()) return facts;
+    facts.blank = false;
+    const std::string_view lead = trimmed.substr(0, trimmed.size() - body.size());
+    facts.indent = clamp_width(advance(lead, 0, false));
+    const bool tabs = std::memchr(body.data(), '\t', body.size()) != nullptr;
+    facts.width = clamp_width(columns_after(body, facts.indent, utf8, tabs));
+    std::size_t word_end = 1;
+    while (word_end < body.size() && !is_blank_byte(body[word_end])) ++word_end;
+    const std::string_view word = body.substr(0, word_end);
+    facts.first_word = clamp_width(columns_after(word, 0, utf8, false));
+    facts.list_marker = list_marker_of(body);
+    facts.starts_letter = is_letter(body[0]);
+    const std::size_t n = body.size();
+    facts.hyphen_end = n >= 2 && body[n - 1] == '-' && is_letter(body[n - 2]);
+    return facts;
+}
+
+// Feeds the lines of a stream to a sink with four calls:
+//   line(text, has_end)  a whole line of at most max_line_bytes bytes;
+//   long_head(text)      the first max_line_bytes bytes of a longer line,
+//   long_rest(bytes)     then the rest of it, in pieces,
+//   long_end(has_end)    then its end.
+// `has_end` is false for a last line that the input ends without a line end.
+template <class Sink>
+void add_to_open_line(LineCutter& cutter, std::string_view bytes, Sink& sink) {
+    if (cutter.overflowing) {
+        if (!bytes.empty()) sink.long_rest(bytes);
+        return;
+    }
+    const std::size_t room = max_line_bytes - cutter.open.size();
+    if (bytes.size() <= room) {
+        cutter.open.append(bytes);
+        return;
+    }
+    cutter.open.append(bytes.substr(0, room));
+    sink.long_head(cutter.open);
+    cutter.open.clear();
+    cutter.overflowing = true;
+    sink.long_rest(bytes.substr(room));
+}
+
+template <class Sink>
+void end_open_line(LineCutter& cutter, bool has_end, Sink& sink) {
+    if (cutter.overflowing) {
+        sink.long_end(has_end);
+        cutter.overflowing = false;
+    } else if (has_end || !cutter.open.empty()) {
+        sink.line(cutter.open, has_end);
+    }
+    cutter.open.clear();
+}
+
+const char* next_of(const char* from, const char* end, char byte) {
+    const void* found = std::memchr(from, byte, static_cast<std::size_t>(end - from));
+    return found ? static_cast<const char*>(found) : end;
+}
+
+template <class Sink>
+void cut_lines(LineCutter& cutter, const char* data, std::size_t size, Sink& sink) {
+    const char* p = data;
+    const char* const end = data + size;
+    if (cutter.after_cr && p < end) {
+        if (*p == '\n') ++p;
+        cutter.after_cr = false;
+    }
+    const char* next_lf = next_of(p, end, '\n');
+    const char* next_cr = next_of(p, end, '\r');
+    while (p < end) {
+        const char* stop = std::min(next_lf, next_cr);
+        const std::string_view bytes(p, static_cast<std::size_t>(stop - p));
+        if (stop == end) {
+            add_to_open_line(cutter, bytes, sink);
+            break;
+        }
+        // A line wholly inside the block goes to the sink without a copy.
+        if (cutter.open.empty() && !cutter.overflowing && bytes.size() <= max_line_bytes) {
+            sink.line(bytes, true);
+        } else {
+            add_to_open_line(cutter, bytes, sink);
+            end_open_line(cutter, true, sink);
+        }
+        p = stop + 1;
+        if (stop == next_cr) {
+            if (p == end) {
+                cutter.after_cr = true;
+            } else if (*p == '\n') {
+                ++p;
+            }
+            next_cr = next_of(p, end, '\r');
+        }
+        if (next_lf < p) next_lf = next_of(p, end, '\n');
+    }
+}
+
+// ------------------------------------------------------------ first pass
+
+void add_words(Vocabulary& vocabulary, std::string_view text) {
+    constexpr std::size_t longest_word = 64;
+    std::string word;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && is_letter(text[i])) {
+            word += lower(text[i]);
+            continue;
+        }
+        if (!word.empty() && word.size() <= longest_word && !vocabulary.contains(word))
+            vocabulary.insert(word);
+        word.clear();
+    }
+}
+
+struct ScanSink {
+    LayoutScan& scan;
+
+    void tally(std::string_view text, bool is_long) {
+        const std::string_view trimmed = trim_right(text);
+        const std::string_view body = trim_left(trimmed);
+        if (body.empty()) return;
+        ++scan.lines;
+        const std::int64_t indent = advance(trimmed.substr(0, trimmed.size() - body.size()), 0, false);
+        ++scan.indents[std::min<std::int64_t>(indent, 64)];
+        if (scan.vocabulary) add_words(*scan.vocabulary, body);
+        const ByteCensus found = census(body);
+        // A line of one word says nothing of the width: it could not be
+        // wrapped, however long it is.
+        if (!found.tabs && std::find(body.begin(), body.end(), ' ') == body.end()) return;
+        ++scan.measured;
+        if (is_long) {
+            ++scan.byte_widths[max_tallied_width];
+            ++scan.char_widths[max_tallied_width];
+            return;
+        }
+        const std::int64_t bytes = columns_after(body, indent, false, found.tabs);
+        ++scan.byte_widths[std::min<std::int64_t>(bytes, max_tallied_width)];
+        std::int64_t chars = bytes;
+        if (found.high) {
+            scan.any_non_ascii = true;
+            if (scan.valid_utf8 && !valid_utf8(body)) scan.valid_utf8 = false;
+            chars = columns_after(body, indent, true, found.tabs);
+        }
+        ++scan.char_widths[std::min<std::int64_t>(chars, max_tallied_width)];
+    }
+
+    void line(std::string_view text, bool) { tally(text, false); }
+    void long_head(std::string_view text) { tally(text, true); }
+    void long_rest(std::string_view) {}
+    void long_end(bool) {}
+};
+
+// ----------------------------------------------------------- second pass
+
+// Why a break stays, or that it does not.
+enum class Verdict { join, blank, indented, ended_early, list_item, short_block };
+
+// The break rule between the pending line `a` and the next line `b`.
+// `a_ended_early` tells that the break before `a` stayed because `a`'s
+// first word would have fit on the line before.
+Verdict judge_break(bool a_ended_early, const LineFacts& a, const LineFacts& b,
+                    const TextLayout& layout) {
+    if (a.blank || b.blank) return Verdict::blank;
+    if (b.indent > layout.body_indent) return Verdict::indented;
+    const std::int64_t room =
+        std::int64_t{layout.width} - a.width - (a.hyphen_end && b.starts_letter ? 0 : 1);
+    if (b.first_word <= room) return Verdict::ended_early;
+    if (b.list_marker == ListMarker::number ||
+        (b.list_marker == ListMarker::bullet && a.list_marker == ListMarker::bullet))
+        return Verdict::list_item;
+    auto is_short = [&](const LineFacts& f) {
+        return std::int64_t{f.width} + short_margin <= layout.width;
+    };
+    if (a_ended_early && is_short(a) && is_short(b)) return Verdict::short_block;
+    return Verdict::join;
+}
+
+// Whether the word hyphenated across `a` (ending in '-') and `b` occurs
+// whole in the vocabulary.
+bool known_whole(const Vocabulary& vocabulary, std::string_view a, std::string_view b,
+                 std::string& word) {
+    std::size_t start = a.size() - 1;
+    while (start > 0 && is_letter(a[start - 1])) --start;
+    b = trim_left(b);
+    std::size_t stop = 0;
+    while (stop < b.size() && is_letter(b[stop])) ++stop;
+    word.clear();
+    for (char c : a.substr(start, a.size() - 1 - start)) word += lower(c);
+    for (char c : b.substr(0, stop)) word += lower(c);
+    return vocabulary.contains(word);
+}
+
+struct JoinSink {
+    SmartJoin& join;
+    std::string& out;
+
+    // Writes the pending line and what stands between it and the next line
+    // `b`; says whether `b` was joined to it.
+    bool settle_pending(const LineFacts& b, std::string_view b_text) {
+        const Verdict verdict = join.layout.wrapped
+                                    ? judge_break(join.pending_ended_early, join.pending, b, join.layout)
+                                    : Verdict::blank;
+        join.next_ended_early = verdict == Verdict::ended_early;
+        const bool keep = verdict != Verdict::join;
+        if (join.pending_long) {
+            out += keep ? '\n' : ' ';
+            return !keep;
+        }
+        std::string_view a = join.pending_view;
+        if (join.pending_joined) a = trim_left(a);
+        if (keep) {
+            out.append(a);
+            out += '\n';
+            return false;
+        }
+        a = trim_right(a);
+        if (join.pending.hyphen_end && b.starts_letter) {
+            if (join.vocabulary && known_whole(*join.vocabulary, a, b_text, join.word))
+                a.remove_suffix(1);
+            out.append(a);
+        } else {
+            out.append(a);
+            out += ' ';
+        }
+        return true;
+    }
+
+    // Makes `b` the pending line, settling the one before it.
+    bool take(const LineFacts& b, std::string_view b_text) {
+        bool joined = false;
+        join.next_ended_early = false;
+        if (join.have_pending) joined = settle_pending(b, b_text);
+        join.pending_ended_early = join.next_ended_early;
+        join.pending = b;
+        join.have_pending = true;
+        join.pending_joined = joined;
+        return joined;
+    }
+
+    void line(std::string_view text, bool has_end) {
+        take(measure_line(text, join.layout.utf8), text);
+        // A line inside the caller's block is kept as a view until the
+        // block ends (see smart_join); one from the cutter's buffer is copied.
+        if (text.data() == join.cutter.open.data()) {
+            join.pending_text.assign(text);
+            join.pending_view = join.pending_text;
+        } else {
+            join.pending_view = text;
+        }
+        join.pending_long = false;
+        join.pending_has_end = has_end;
+    }
+
+    void long_head(std::string_view text) {
+        LineFacts b = measure_line(text, join.layout.utf8);
+        b.width = long_line_width;
+        b.hyphen_end = false;
+        const bool joined = take(b, text);
+        out.append(joined ? trim_left(text) : text);
+        join.pending_view = {};
+        join.pending_long = true;
+    }
+
+    void long_rest(std::string_view bytes) { out.append(bytes); }
+    void long_end(bool has_end) { join.pending_has_end = has_end; }
+};
+
+}  // namespace
+
+void scan_layout(LayoutScan& scan, const char* data, std::size_t size) {
+    ScanSink sink{scan};
+    cut_lines(scan.cutter, data, size, sink);
+}
+
+TextLayout finish_layout(LayoutScan& scan, std::int32_t columns) {
+    ScanSink sink{scan};
+    end_open_line(scan.cutter, false, sink);
+
+    TextLayout layout;
+    layout.utf8 = scan.valid_utf8 && scan.any_non_ascii;
+    for (std::int32_t indent = 0; indent <= 64; ++indent) {
+        if (scan.indents[indent] > 0 && scan.indents[indent] * 10 >= scan.lines) {
+            layout.body_indent = indent;
+            break;
+        }
+    }
+    if (columns > 0) {
+        layout.width = columns;
+        layout.wrapped = true;
+        return layout;
+    }
+    const std::int64_t* widths = layout.utf8 ? scan.char_widths : scan.byte_widths;
+    // The width is where the densest band of line widths ends, less twice
+    // the lines that would be wider than it: greedy wrapping fills nearly
+    // every line to within a long word of the width and never beyond it.
+    std::int64_t beyond = scan.measured;
+    std::int64_t band = 0;
+    std::int64_t best_score = INT64_MIN;
+    std::int64_t best_band = 0;
+    std::int64_t best_beyond = 0;
+    std::int32_t best = 0;
+    for (std::int32_t width = 0; width < max_tallied_width; ++width) {
+        band += widths[width];
+        beyond -= widths[width];
+        if (width >= band_span) band -= widths[width - band_span];
+        const std::int64_t score = band - 2 * beyond;
+        if (width >= narrowest_estimate && score > best_score) {
+            best_score = score;
+            best_band = band;
+            best_beyond = beyond;
+            best = width;
+        }
+    }
+    // Enough full lines to speak of a width at all, a fair share of the
+    // lines in the band, and hardly any wider than it.
+    layout.wrapped = best_band >= 8 && best_band * 5 >= scan.measured &&
+                     best_beyond * 20 <= scan.measured;
+    layout.width = layout.wrapped ? best : 0;
+    return layout;
+}
+
+void smart_join(SmartJoin& join, const char* data, std::size_t size, std::string& out) {
+    JoinSink sink{join, out};
+    cut_lines(join.cutter, data, size, sink);
+    // The block goes away: keep the pending line's own copy.
+    if (join.pending_view.data() != join.pending_text.data()) {
+        join.pending_text.assign(join.pending_view);
+        join.pending_view = join.pending_text;
+    }
+}
+
+void smart_join_finish(SmartJoin& join, std::string& out) {
+    JoinSink sink{join, out};
+    end_open_line(join.cutter, false, sink);
+    if (!join.have_pending) return;
+    if (!join.pending_long) {
+        const std::string_view text = join.pending_view;
+        out.append(join.pending_joined ? trim_left(text) : text);
+    }
+    if (join.pending_has_end) out += '\n';
+    join.have_pending = false;
+}
+
+std::string smart_reflow_text(std::string_view text, std::int32_t columns, bool dehyphenate,
+                              TextLayout* layout) {
+    Vocabulary vocabulary;
+    LayoutScan scan;
+    if (dehyphenate) scan.vocabulary = &vocabulary;
+    scan_layout(scan, text.data(), text.size());
+    SmartJoin join;
+    join.layout = finish_layout(scan, columns);
+    if (dehyphenate) join.vocabulary = &vocabulary;
+    if (layout) *layout = join.layout;
+    std::string out;
+    smart_join(join, text.data(), text.size(), out);
+    smart_join_finish(join, out);
+    return out;
+}
+
+}  // namespace parafold

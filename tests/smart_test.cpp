@@ -1,0 +1,287 @@
+#include "engine/smart.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/smart_join.h"
+#include "tests/test_files.h"
+
+namespace parafold {
+namespace {
+
+using testing::read_file;
+using testing::TempDir;
+using testing::write_file;
+
+struct Row {
+    const char* name;
+    std::string in;
+    std::string out;
+};
+
+void check_rows(const std::vector<Row>& rows, std::int32_t columns, bool dehyphenate) {
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(smart_reflow_text(row.in, columns, dehyphenate), row.out);
+    }
+}
+
+// The decisive cases at a given width of 30 columns.
+TEST(SmartReflowText, KeepsMeantBreaksAndJoinsWrappedOnes) {
+    check_rows(
+        {
+            {"sentence ends are no reason to break",
+             "The cat sat. The dog barked.\nIt was late. Everyone slept\nsoundly.\n",
+             "The cat sat. The dog barked. It was late. Everyone slept soundly.\n"},
+            {"verse: every next word would have fit",
+             "Roses are red,\nViolets are blue,\nSugar is sweet,\nAnd so are you.\n",
+             "Roses are red,\nViolets are blue,\nSugar is sweet,\nAnd so are you.\n"},
+            {"verse: a short line before a long word, inside a block of short lines",
+             "Roses are red\nViolets are blue now\nExtraordinary sweet\n",
+             "Roses are red\nViolets are blue now\nExtraordinary sweet\n"},
+            {"heading directly above its paragraph",
+             "CHAPTER ONE\nIt was a dark and stormy\nnight; the rain fell.\n",
+             "CHAPTER ONE\nIt was a dark and stormy night; the rain fell.\n"},
+            {"numbered list with a full item",
+             "Do this:\n1. Install the package so it\n2. Run the tool on a file\n",
+             "Do this:\n1. Install the package so it\n2. Run the tool on a file\n"},
+            {"a dash opening a wrapped line is no bullet",
+             "He waited for a very long time\n- as ever - the bus was late.\n",
+             "He waited for a very long time - as ever - the bus was late.\n"},
+            {"bulleted list",
+             "- one item fills the line so\n- another item\n",
+             "- one item fills the line so\n- another item\n"},
+            {"indented quote",
+             "He wrote these words:\n    Whatever you do, do it\n    well and with care\nThen he left the room.\n",
+             "He wrote these words:\n    Whatever you do, do it\n    well and with care\nThen he left the room.\n"},
+            {"paragraphs in print style",
+             "  The first paragraph goes on\nand on.\n  The second one is here too,\nand ends.\n",
+             "  The first paragraph goes on and on.\n  The second one is here too, and ends.\n"},
+            {"blank lines stay, trailing spaces of a joined line go",
+             "A paragraph that will fill it   \nup.\n\n\nNext.\n",
+             "A paragraph that will fill it up.\n\n\nNext.\n"},
+            {"line ends: CR LF, lone CR, none at the end",
+             "The first line is long enough\r\nto wrap.\rShort one\r\nlast",
+             "The first line is long enough to wrap.\nShort one\nlast"},
+            {"empty input", "", ""},
+        },
+        30, false);
+}
+
+// A word split by a hyphen: the text is its own dictionary.
+TEST(SmartReflowText, DehyphenatesOnlyWordsTheTextKnowsWhole) {
+    const std::string twin = "Something was odd. The some-\nthing was there.\n";
+    const std::string no_twin = "It was a fine day. The gree-\nnery was lush.\n";
+    check_rows({{"twin elsewhere: hyphen goes", twin, "Something was odd. The something was there.\n"},
+                {"no twin: hyphen stays", no_twin, "It was a fine day. The gree-nery was lush.\n"}},
+               30, true);
+    check_rows({{"without dehyphenation the halves still join",
+                 twin, "Something was odd. The some-thing was there.\n"}},
+               30, false);
+}
+
+// Widths count characters in UTF-8 text: 16 characters take 32 bytes.
+TEST(SmartReflowText, CountsUtf8Characters) {
+    const std::string a = "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"
+                          "\xC3\xA9\xC3\xA9 \xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";
+    // 16 + 1 + 2 fits in 20 columns: the line was ended on purpose.
+    EXPECT_EQ(smart_reflow_text(a + "\nab cd\n", 20, false), a + "\nab cd\n");
+    // Not UTF-8 (a lone 0xE9): bytes count, and 32 bytes fill the line.
+    const std::string latin = std::string(30, 'x') + "\xE9";
+    EXPECT_EQ(smart_reflow_text(latin + "\nab\n", 20, false), latin + " ab\n");
+}
+
+// Greedy wrapping of random words at `width` characters.
+std::string wrapped_text(std::size_t width, std::size_t words, bool accents, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string text, line;
+    std::size_t line_chars = 0;
+    for (std::size_t i = 0; i < words; ++i) {
+        std::string word;
+        std::size_t chars = 1 + rng() % 9;
+        for (std::size_t k = 0; k < chars; ++k)
+            word += accents && rng() % 4 == 0 ? "\xC3\xA9" : std::string(1, char('a' + rng() % 26));
+        if (line_chars && line_chars + 1 + chars > width) {
+            text += line + "\n";
+            line.clear();
+            line_chars = 0;
+        }
+        if (line_chars) {
+            line += ' ';
+            ++line_chars;
+        }
+        line += word;
+        line_chars += chars;
+        if (rng() % 60 == 0) {  // a paragraph ends
+            text += line + "\n\n";
+            line.clear();
+            line_chars = 0;
+        }
+    }
+    return text + line + "\n";
+}
+
+std::size_t widest_line(const std::string& text) {
+    std::size_t widest = 0, chars = 0;
+    for (char c : text) {
+        if (c == '\n') {
+            widest = std::max(widest, chars);
+            chars = 0;
+        } else {
+            chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }
+    }
+    return widest;
+}
+
+TEST(SmartReflowText, EstimatesTheWrapWidthPastOutliers) {
+    for (bool accents : {false, true}) {
+        for (std::size_t width : {40, 64, 78}) {
+            SCOPED_TRACE(std::to_string(width) + (accents ? " with accents" : ""));
+            std::string text = wrapped_text(width, 3000, accents, static_cast<unsigned>(width));
+            const std::size_t widest = widest_line(text);
+            // Lines no wrapping could shorten, and a wide table row.
+            text += std::string(120, '=') + "\nhttps://example.org/" + std::string(90, 'p') + "\n";
+            text += "| a | b |" + std::string(100, ' ') + "| c |\n";
+            TextLayout layout;
+            smart_reflow_text(text, 0, false, &layout);
+            EXPECT_TRUE(layout.wrapped);
+            EXPECT_EQ(layout.utf8, accents);
+            EXPECT_EQ(layout.width, static_cast<std::int32_t>(widest));
+        }
+    }
+}
+
+TEST(SmartReflowText, LeavesTextThatIsNotHardWrappedAlone) {
+    std::string text;
+    std::mt19937 rng(3);
+    for (int p = 0; p < 40; ++p) {
+        if (p % 5 == 0) text += "Chapter " + std::to_string(p) + "\r\n\r\n";
+        for (std::size_t i = 0, n = 60 + rng() % 400; i < n; ++i) text += "word ";
+        text += "end.\r\n\r\n";
+    }
+    TextLayout layout;
+    std::string expected = text;
+    std::erase(expected, '\r');
+    EXPECT_EQ(smart_reflow_text(text, 0, false, &layout), expected);
+    EXPECT_FALSE(layout.wrapped);
+}
+
+// Runs both passes over `text` cut into blocks of `block` bytes.
+std::string reflow_in_blocks(const std::string& text, std::size_t block) {
+    LayoutScan scan;
+    for (std::size_t at = 0; at < text.size(); at += block)
+        scan_layout(scan, text.data() + at, std::min(block, text.size() - at));
+    SmartJoin join;
+    join.layout = finish_layout(scan, 0);
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); at += block)
+        smart_join(join, text.data() + at, std::min(block, text.size() - at), out);
+    smart_join_finish(join, out);
+    return out;
+}
+
+// Where a stream is cut into blocks changes nothing, also for CR LF split
+// between blocks and for lines longer than the line buffer.
+TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
+    std::string text = wrapped_text(70, 4000, true, 11);
+    std::string mixed;
+    std::size_t lines = 0;
+    for (char c : text) {
+        if (c == '\n' && ++lines % 3 == 0) {
+            mixed += "\r\n";
+        } else if (c == '\n' && lines % 7 == 1) {
+            mixed += "\r";
+        } else {
+            mixed += c;
+        }
+    }
+    mixed.insert(mixed.size() / 2, "\n" + std::string(max_line_bytes + 500, 'w') + " tail\n");
+    mixed.insert(mixed.size() / 3, std::string(2 * max_line_bytes, ' ') + "x\n");
+    const std::string whole = reflow_in_blocks(mixed, mixed.size());
+    // Every line end became one LF or one space, nothing else changed.
+    std::size_t crlf = 0;
+    for (std::size_t i = 0; i + 1 < mixed.size(); ++i) crlf += mixed[i] == '\r' && mixed[i + 1] == '\n';
+    EXPECT_EQ(whole.size(), mixed.size() - crlf);
+    for (std::size_t block : {1, 2, 3, 1000, 65536}) {
+        SCOPED_TRACE(block);
+        EXPECT_EQ(reflow_in_blocks(mixed, block), whole);
+    }
+}
+
+// ------------------------------------------------------------------ files
+
+struct Outcome {
+    int status;
+    std::string messages;
+};
+
+Outcome smart_captured(const std::string& in, const std::string& out, const SmartOptions& options,
+                       SmartReport* report = nullptr) {
+    std::FILE* sink = std::tmpfile();
+    const int status = smart_reflow_file(in.c_str(), out.c_str(), options, sink, report);
+    std::rewind(sink);
+    std::string text;
+    for (int c; (c = std::fgetc(sink)) != EOF;) text += static_cast<char>(c);
+    std::fclose(sink);
+    return {status, text};
+}
+
+TEST(SmartReflowFile, JoinsAndReportsTheWidth) {
+    TempDir dir;
+    std::string text = wrapped_text(66, 2000, false, 5);
+    std::string crlf;
+    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    write_file(dir.file("in.txt"), crlf);
+    SmartReport report;
+    const Outcome run = smart_captured(dir.file("in.txt"), dir.file("out.txt"), {}, &report);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.messages, "");
+    EXPECT_TRUE(report.wrapped);
+    EXPECT_EQ(report.width, static_cast<std::int32_t>(widest_line(text)));
+    EXPECT_EQ(read_file(dir.file("out.txt")), smart_reflow_text(text, 0, false));
+}
+
+TEST(SmartReflowFile, FailuresSayWhyAndTouchNothing) {
+    TempDir dir;
+    write_file(dir.file("in.txt"), "some text\n");
+    const SmartOptions options;
+    struct Case {
+        const char* name;
+        std::string in, out, message;
+    } cases[] = {
+        {"missing input", dir.file("none.txt"), dir.file("out.txt"),
+         "Can't find the input file.\n"},
+        {"output is the input", dir.file("in.txt"), dir.file("./in.txt"),
+         "Sorry, the output file is the input file.\n"},
+        {"output cannot be created", dir.file("in.txt"), dir.file("no/such/dir/out.txt"),
+         "Sorry, can't create the output file. Could be write protect or no free space.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome run = smart_captured(c.in, c.out, options);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.messages, c.message);
+    }
+    EXPECT_EQ(read_file(dir.file("in.txt")), "some text\n");
+    EXPECT_FALSE(testing::exists(dir.file("out.txt")));
+}
+
+// The input is only read: a read-only file is fine.
+TEST(SmartReflowFile, ReadsReadOnlyInput) {
+    TempDir dir;
+    write_file(dir.file("in.txt"), "one\r\ntwo\r\n");
+    ::chmod(dir.file("in.txt").c_str(), 0444);
+    SmartOptions options;
+    options.columns = 40;
+    EXPECT_EQ(smart_captured(dir.file("in.txt"), dir.file("out.txt"), options).status, 0);
+    EXPECT_EQ(read_file(dir.file("out.txt")), "one\ntwo\n");
+}
+
+}  // namespace
+}  // namespace parafold
