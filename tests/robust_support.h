@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+#include "engine/failure_text.h"
+
 namespace parafold::testing {
 
 // A small text wrapped at 10 with CR LF line ends, and what the filter
@@ -25,14 +27,11 @@ struct Outcome {
     std::string messages;
 };
 
-// The messages the diagnostic texts of reflow_file and friends are checked
-// against.
-inline constexpr char cant_find[] = "Can't find the input file.\n";
-inline constexpr char cant_create[] =
-    "Sorry, can't create the output file. Could be write protect or no free space.\n";
-inline constexpr char cant_write[] =
-    "Sorry, can't write the output file. Could be write protect or no free space.\n";
-inline constexpr char same_file_text[] = "Sorry, the output file is the input file.\n";
+// The diagnostic texts of reflow_file and friends, under short names.
+inline constexpr const char* cant_find = failure_text::cant_find_input;
+inline constexpr const char* cant_create = failure_text::cant_create_output;
+inline constexpr const char* cant_write = failure_text::cant_write_output;
+inline constexpr const char* same_file_text = failure_text::output_is_input;
 
 // Runs `job` with a stream for its messages and collects both.
 inline Outcome capture(const std::function<int(std::FILE* messages)>& job) {
