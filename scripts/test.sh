@@ -27,6 +27,11 @@ if [ "${PARAFOLD_SLOW_TESTS:-1}" != 0 ]; then
     ctest --test-dir build/release --output-on-failure -L slow
 fi
 
+echo "== Windows fault tests under Wine"
+# Names in the ANSI code page, long paths, the read-only attribute and, with
+# the slow tests, files past 2 and 4 GiB: under a minute.
+scripts/test-windows-robust.sh
+
 echo "== fuzzing: every target in fuzz/ for a bounded time"
 # About a minute per target; PARAFOLD_FUZZ_SECONDS changes it (0 skips).
 fuzz_seconds=${PARAFOLD_FUZZ_SECONDS:-60}
