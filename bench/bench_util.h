@@ -27,6 +27,9 @@ struct Measure {
 // exit status is `work`'s result; 0 means it succeeded.
 inline Measure measure_in_child(const std::function<int()>& work) {
     std::fflush(nullptr);
+    // Start every case with no dirty pages waiting to be written back, so
+    // that no case pays for the writes of the one before it.
+    sync();
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0) std::_Exit(work());

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native suite, the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the slow tests on huge
-# files, and every fuzz target for about a minute.
+# files, the Windows programs with the dialog's tests and the Windows fault
+# tests under Wine (PARAFOLD_SKIP_WINDOWS=1 leaves those out), and every
+# fuzz target for about a minute.
 # Usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,10 +29,21 @@ if [ "${PARAFOLD_SLOW_TESTS:-1}" != 0 ]; then
     ctest --test-dir build/release --output-on-failure -L slow
 fi
 
+echo "== Windows programs (x86-64, i686) and the dialog's tests under Wine"
+if [ "${PARAFOLD_SKIP_WINDOWS:-0}" = 1 ]; then
+    echo "skipped (PARAFOLD_SKIP_WINDOWS=1)"
+else
+    scripts/test-windows.sh
+fi
+
 echo "== Windows fault tests under Wine"
 # Names in the ANSI code page, long paths, the read-only attribute and, with
 # the slow tests, files past 2 and 4 GiB: under a minute.
-scripts/test-windows-robust.sh
+if [ "${PARAFOLD_SKIP_WINDOWS:-0}" = 1 ]; then
+    echo "skipped (PARAFOLD_SKIP_WINDOWS=1)"
+else
+    scripts/test-windows-robust.sh
+fi
 
 echo "== fuzzing: every target in fuzz/ for a bounded time"
 # About a minute per target; PARAFOLD_FUZZ_SECONDS changes it (0 skips).
