@@ -10,7 +10,7 @@
 namespace parafold {
 namespace {
 
-constexpr std::size_t block_bytes = 1 << 20;
+constexpr std::size_t block_bytes = 256 << 10;
 
 using failure_text::say;
 

@@ -1,8 +1,13 @@
 #include "engine/smart_join.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace parafold {
 namespace {
@@ -54,24 +59,6 @@ std::int64_t advance(std::string_view text, std::int64_t column, bool utf8) {
     return column;
 }
 
-// What one look at every byte of a line's text finds. The counts are
-// 32-bit and without branches, so that the compiler can run the loop on
-// many bytes at once (a line is measured by at most max_line_bytes bytes).
-struct ByteCensus {
-    std::uint32_t tabs = 0;
-    std::uint32_t high = 0;  // bytes from 0x80 up
-};
-
-ByteCensus census(std::string_view text) {
-    ByteCensus found;
-    for (char c : text) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        found.tabs += u == '\t';
-        found.high += u >> 7;
-    }
-    return found;
-}
-
 // UTF-8 continuation bytes (0x80 to 0xBF): those that do not start a character.
 std::uint32_t continuation_bytes(std::string_view text) {
     std::uint32_t count = 0;
@@ -79,10 +66,135 @@ std::uint32_t continuation_bytes(std::string_view text) {
     return count;
 }
 
-// The columns `text` takes from column `column`, as advance() counts them.
-std::int64_t columns_after(std::string_view text, std::int64_t column, bool utf8, bool tabs) {
-    if (tabs) return advance(text, column, utf8);
-    return column + static_cast<std::int64_t>(text.size() - (utf8 ? continuation_bytes(text) : 0));
+// What a look at every byte of a line finds. The blanks around a line's
+// body are ASCII, so what holds for the line holds for its body; only a
+// tab may lie outside it.
+struct ByteCensus {
+    bool tabs = false;               // a tab somewhere in the line
+    bool high = false;               // a byte from 0x80 up: the line is not pure ASCII
+    std::uint32_t continuation = 0;  // UTF-8 continuation bytes (0x80 to 0xBF)
+};
+
+// Finds the lines of a block sixty-four bytes at a time. Each window of 64
+// bytes is read once into masks of one bit a byte: the line ends (LF and
+// CR), the bytes that need a closer look (tabs and bytes from 0x80 up),
+// and, only in a window that has bytes from 0x80 up, those bytes and the
+// UTF-8 continuation bytes among them. A line's end and its census then
+// come from arithmetic on the masks, however many lines share a window,
+// and a pure ASCII line without tabs costs nothing beyond finding its end.
+class LineScanner {
+public:
+    LineScanner(const char* data, const char* end) : end_(end) { load(data); }
+
+    // The first LF or CR from `p` on (`end` when there is none); the census
+    // of the bytes before it is added to `found`.
+    const char* line_end(const char* p, ByteCensus& found) {
+        while (p - base_ >= 64) load(base_ + 64);
+        std::uint64_t from = ~std::uint64_t{0} << (p - base_);  // the bits from p on
+        for (;;) {
+            const std::uint64_t stops = stops_ & from;
+            if (stops != 0) {
+                const std::uint64_t before = (stops & (0 - stops)) - 1;  // below the first stop
+                if (unusual_ & from & before) count(from & before, found);
+                return base_ + std::countr_zero(stops);
+            }
+            if (unusual_ & from) count(from, found);
+            if (end_ - base_ <= 64) return end_;
+            load(base_ + 64);
+            from = ~std::uint64_t{0};
+        }
+    }
+
+private:
+    void count(std::uint64_t bits, ByteCensus& found) const {
+        const std::uint64_t high = high_ & bits;
+        found.tabs |= (unusual_ & ~high_ & bits) != 0;
+        if (high != 0) {
+            found.high = true;
+            found.continuation += static_cast<std::uint32_t>(std::popcount(continuation_ & bits));
+        }
+    }
+
+    // Once a window, so kept out of line: line_end(), once a line, is then
+    // small enough to be inlined into the loop over the lines.
+    [[gnu::noinline]] void load(const char* at) {
+        base_ = at;
+        stops_ = unusual_ = high_ = continuation_ = 0;
+#if defined(__SSE2__)
+        if (end_ - at >= 64) {
+            auto mask = [](__m128i test, int i) {
+                return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(test))} << i;
+            };
+            const __m128i lf = _mm_set1_epi8('\n');
+            const __m128i cr = _mm_set1_epi8('\r');
+            const __m128i tab = _mm_set1_epi8('\t');
+            __m128i chunks[4];
+            for (int i = 0; i < 4; ++i) {
+                const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * i));
+                chunks[i] = chunk;
+                stops_ |= mask(_mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr)), 16 * i);
+                // A tab's compare sets all its bits; a high byte has its top bit already.
+                unusual_ |= mask(_mm_or_si128(chunk, _mm_cmpeq_epi8(chunk, tab)), 16 * i);
+            }
+            if (unusual_ == 0) return;
+            const __m128i top_bits = _mm_set1_epi8(static_cast<char>(0xC0));
+            const __m128i continuation = _mm_set1_epi8(static_cast<char>(0x80));
+            for (int i = 0; i < 4; ++i) {
+                high_ |= mask(chunks[i], 16 * i);
+                continuation_ |=
+                    mask(_mm_cmpeq_epi8(_mm_and_si128(chunks[i], top_bits), continuation), 16 * i);
+            }
+            return;
+        }
+#endif
+        const std::ptrdiff_t n = std::min<std::ptrdiff_t>(end_ - at, 64);
+        for (std::ptrdiff_t i = 0; i < n; ++i) {
+            const unsigned char u = static_cast<unsigned char>(at[i]);
+            stops_ |= std::uint64_t{u == '\n' || u == '\r'} << i;
+            unusual_ |= std::uint64_t{u == '\t' || u >= 0x80} << i;
+            high_ |= std::uint64_t{u >= 0x80} << i;
+            continuation_ |= std::uint64_t{(u & 0xC0) == 0x80} << i;
+        }
+    }
+
+    const char* base_ = nullptr;  // the window's first byte
+    const char* const end_;
+    std::uint64_t stops_ = 0;
+    std::uint64_t unusual_ = 0;
+    std::uint64_t high_ = 0;
+    std::uint64_t continuation_ = 0;
+};
+
+// The census of a line held whole (it has no line end).
+ByteCensus census_of(std::string_view text) {
+    ByteCensus found;
+    if (!text.empty()) LineScanner(text.data(), text.data() + text.size()).line_end(text.data(), found);
+    return found;
+}
+
+// A line cut into its indentation and its body, the blanks at its end dropped.
+struct LineParts {
+    std::string_view body;    // empty for a blank line
+    std::int64_t indent = 0;  // columns before the body
+    bool tabs = false;        // a tab inside the body
+};
+
+LineParts parts_of(std::string_view text, const ByteCensus& found) {
+    const std::string_view trimmed = trim_right(text);
+    LineParts parts;
+    parts.body = trim_left(trimmed);
+    const std::string_view lead = trimmed.substr(0, trimmed.size() - parts.body.size());
+    parts.indent = found.tabs ? advance(lead, 0, false) : static_cast<std::int64_t>(lead.size());
+    parts.tabs = found.tabs && std::memchr(parts.body.data(), '\t', parts.body.size()) != nullptr;
+    return parts;
+}
+
+// The column where the body ends, as advance() counts it; without tabs the
+// census gives it without another look at the bytes.
+std::int64_t body_end(const LineParts& parts, const ByteCensus& found, bool utf8) {
+    if (parts.tabs) return advance(parts.body, parts.indent, utf8);
+    return parts.indent +
+           static_cast<std::int64_t>(parts.body.size() - (utf8 ? found.continuation : 0));
 }
 
 std::int32_t clamp_width(std::int64_t width) {
@@ -92,6 +204,13 @@ std::int32_t clamp_width(std::int64_t width) {
 bool valid_utf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
+        // Runs of ASCII go eight bytes at a time.
+        std::uint64_t eight;
+        if (i + 8 <= text.size() &&
+            (std::memcpy(&eight, text.data() + i, 8), (eight & 0x8080808080808080) == 0)) {
+            i += 8;
+            continue;
+        }
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c < 0x80) {
             ++i;
@@ -125,20 +244,37 @@ ListMarker list_marker_of(std::string_view text) {
     return ListMarker::none;
 }
 
-LineFacts measure_line(std::string_view text, bool utf8) {
+// Where the first word of a body (its first byte not blank) ends: at the
+// next space or tab, or at the body's end.
+std::size_t first_word_end(std::string_view body) {
+    std::size_t end = 1;
+#if defined(__SSE2__)
+    // A body of at least 16 bytes has its first word found in one step,
+    // unless the word is longer than that.
+    if (body.size() >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data()));
+        const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(' ')),
+                                           _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\t')));
+        const unsigned blanks = static_cast<unsigned>(_mm_movemask_epi8(blank));
+        if (blanks != 0) return static_cast<std::size_t>(std::countr_zero(blanks));
+        end = 16;
+    }
+#endif
+    while (end < body.size() && !is_blank_byte(body[end])) ++end;
+    return end;
+}
+
+[[gnu::always_inline]] inline LineFacts measure_line(std::string_view text, const ByteCensus& found, bool utf8) {
     LineFacts facts;
-    const std::string_view trimmed = trim_right(text);
-    const std::string_view body = trim_left(trimmed);
+    const LineParts parts = parts_of(text, found);
+    const std::string_view body = parts.body;
     if (body.empty()) return facts;
     facts.blank = false;
-    const std::string_view lead = trimmed.substr(0, trimmed.size() - body.size());
-    facts.indent = clamp_width(advance(lead, 0, false));
-    const bool tabs = std::memchr(body.data(), '\t', body.size()) != nullptr;
-    facts.width = clamp_width(columns_after(body, facts.indent, utf8, tabs));
-    std::size_t word_end = 1;
-    while (word_end < body.size() && !is_blank_byte(body[word_end])) ++word_end;
-    const std::string_view word = body.substr(0, word_end);
-    facts.first_word = clamp_width(columns_after(word, 0, utf8, false));
+    facts.indent = clamp_width(parts.indent);
+    facts.width = clamp_width(body_end(parts, found, utf8));
+    const std::string_view word = body.substr(0, first_word_end(body));
+    facts.first_word =
+        clamp_width(static_cast<std::int64_t>(word.size() - (utf8 && found.high ? continuation_bytes(word) : 0)));
     facts.list_marker = list_marker_of(body);
     facts.starts_letter = is_letter(body[0]);
     const std::size_t n = body.size();
@@ -147,7 +283,7 @@ LineFacts measure_line(std::string_view text, bool utf8) {
 }
 
 // Feeds the lines of a stream to a sink with four calls:
-//   line(text, has_end)  a whole line of at most max_line_bytes bytes;
+//   line(text, census, has_end)  a whole line of at most max_line_bytes bytes;
 //   long_head(text)      the first max_line_bytes bytes of a longer line,
 //   long_rest(bytes)     then the rest of it, in pieces,
 //   long_end(has_end)    then its end.
@@ -176,14 +312,9 @@ void end_open_line(LineCutter& cutter, bool has_end, Sink& sink) {
         sink.long_end(has_end);
         cutter.overflowing = false;
     } else if (has_end || !cutter.open.empty()) {
-        sink.line(cutter.open, has_end);
+        sink.line(cutter.open, census_of(cutter.open), has_end);
     }
     cutter.open.clear();
-}
-
-const char* next_of(const char* from, const char* end, char byte) {
-    const void* found = std::memchr(from, byte, static_cast<std::size_t>(end - from));
-    return found ? static_cast<const char*>(found) : end;
 }
 
 template <class Sink>
@@ -194,10 +325,11 @@ void cut_lines(LineCutter& cutter, const char* data, std::size_t size, Sink& sin
         if (*p == '\n') ++p;
         cutter.after_cr = false;
     }
-    const char* next_lf = next_of(p, end, '\n');
-    const char* next_cr = next_of(p, end, '\r');
+    if (p == end) return;
+    LineScanner scanner(p, end);
     while (p < end) {
-        const char* stop = std::min(next_lf, next_cr);
+        ByteCensus found;
+        const char* const stop = scanner.line_end(p, found);
         const std::string_view bytes(p, static_cast<std::size_t>(stop - p));
         if (stop == end) {
             add_to_open_line(cutter, bytes, sink);
@@ -205,21 +337,19 @@ void cut_lines(LineCutter& cutter, const char* data, std::size_t size, Sink& sin
         }
         // A line wholly inside the block goes to the sink without a copy.
         if (cutter.open.empty() && !cutter.overflowing && bytes.size() <= max_line_bytes) {
-            sink.line(bytes, true);
+            sink.line(bytes, found, true);
         } else {
             add_to_open_line(cutter, bytes, sink);
             end_open_line(cutter, true, sink);
         }
         p = stop + 1;
-        if (stop == next_cr) {
+        if (*stop == '\r') {
             if (p == end) {
                 cutter.after_cr = true;
             } else if (*p == '\n') {
                 ++p;
             }
-            next_cr = next_of(p, end, '\r');
         }
-        if (next_lf < p) next_lf = next_of(p, end, '\n');
     }
 }
 
@@ -242,37 +372,35 @@ void add_words(Vocabulary& vocabulary, std::string_view text) {
 struct ScanSink {
     LayoutScan& scan;
 
-    void tally(std::string_view text, bool is_long) {
-        const std::string_view trimmed = trim_right(text);
-        const std::string_view body = trim_left(trimmed);
+    void tally(std::string_view text, const ByteCensus& found, bool is_long) {
+        const LineParts parts = parts_of(text, found);
+        const std::string_view body = parts.body;
         if (body.empty()) return;
         ++scan.lines;
-        const std::int64_t indent = advance(trimmed.substr(0, trimmed.size() - body.size()), 0, false);
-        ++scan.indents[std::min<std::int64_t>(indent, 64)];
+        ++scan.indents[std::min<std::int64_t>(parts.indent, 64)];
         if (scan.vocabulary) add_words(*scan.vocabulary, body);
-        const ByteCensus found = census(body);
         // A line of one word says nothing of the width: it could not be
         // wrapped, however long it is.
-        if (!found.tabs && std::find(body.begin(), body.end(), ' ') == body.end()) return;
+        if (!parts.tabs && std::memchr(body.data(), ' ', body.size()) == nullptr) return;
         ++scan.measured;
         if (is_long) {
             ++scan.byte_widths[max_tallied_width];
             ++scan.char_widths[max_tallied_width];
             return;
         }
-        const std::int64_t bytes = columns_after(body, indent, false, found.tabs);
+        const std::int64_t bytes = body_end(parts, found, false);
         ++scan.byte_widths[std::min<std::int64_t>(bytes, max_tallied_width)];
         std::int64_t chars = bytes;
         if (found.high) {
             scan.any_non_ascii = true;
             if (scan.valid_utf8 && !valid_utf8(body)) scan.valid_utf8 = false;
-            chars = columns_after(body, indent, true, found.tabs);
+            chars = body_end(parts, found, true);
         }
         ++scan.char_widths[std::min<std::int64_t>(chars, max_tallied_width)];
     }
 
-    void line(std::string_view text, bool) { tally(text, false); }
-    void long_head(std::string_view text) { tally(text, true); }
+    void line(std::string_view text, const ByteCensus& found, bool) { tally(text, found, false); }
+    void long_head(std::string_view text) { tally(text, census_of(text), true); }
     void long_rest(std::string_view) {}
     void long_end(bool) {}
 };
@@ -364,8 +492,8 @@ struct JoinSink {
         return joined;
     }
 
-    void line(std::string_view text, bool has_end) {
-        take(measure_line(text, join.layout.utf8), text);
+    void line(std::string_view text, const ByteCensus& found, bool has_end) {
+        take(measure_line(text, found, join.layout.utf8), text);
         // A line inside the caller's block is kept as a view until the
         // block ends (see smart_join); one from the cutter's buffer is copied.
         if (text.data() == join.cutter.open.data()) {
@@ -379,7 +507,7 @@ struct JoinSink {
     }
 
     void long_head(std::string_view text) {
-        LineFacts b = measure_line(text, join.layout.utf8);
+        LineFacts b = measure_line(text, census_of(text), join.layout.utf8);
         b.width = long_line_width;
         b.hyphen_end = false;
         const bool joined = take(b, text);
