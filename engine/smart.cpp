@@ -40,21 +40,21 @@ bool learn_layout(std::FILE* in, char* block, std::int32_t columns, Vocabulary* 
 // after saying what failed.
 int write_joined(std::FILE* in, std::FILE* out, char* block, SmartJoin& join,
                  std::FILE* messages) {
-    std::string text;
-    text.reserve(block_bytes + max_line_bytes + 2);
+    // Room for a block's output and, after the last block, for what the
+    // end of the input leaves pending.
+    std::unique_ptr<char[]> joined(new char[smart_join_room(block_bytes) + smart_join_room(0)]);
     for (;;) {
         const std::size_t got = std::fread(block, 1, block_bytes, in);
-        text.clear();
-        smart_join(join, block, got, text);
+        std::size_t kept = smart_join(join, block, got, joined.get());
         const bool done = got < block_bytes;
         if (done) {
             if (std::ferror(in)) {
                 say(messages, failure_text::cant_read_input);
                 return 1;
             }
-            smart_join_finish(join, text);
+            kept += smart_join_finish(join, joined.get() + kept);
         }
-        if (!text.empty() && std::fwrite(text.data(), 1, text.size(), out) != text.size()) {
+        if (kept != 0 && std::fwrite(joined.get(), 1, kept, out) != kept) {
             say(messages, failure_text::cant_write_output);
             return 1;
         }

@@ -66,6 +66,15 @@ std::uint32_t continuation_bytes(std::string_view text) {
     return count;
 }
 
+// The bits set in `bits`, without a call to a library routine where the
+// processor's own count is not allowed for.
+std::uint32_t count_bits(std::uint64_t bits) {
+    bits -= (bits >> 1) & 0x5555555555555555;
+    bits = (bits & 0x3333333333333333) + ((bits >> 2) & 0x3333333333333333);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0F;
+    return static_cast<std::uint32_t>((bits * 0x0101010101010101) >> 56);
+}
+
 // What a look at every byte of a line finds. The blanks around a line's
 // body are ASCII, so what holds for the line holds for its body; only a
 // tab may lie outside it.
@@ -111,7 +120,7 @@ private:
         found.tabs |= (unusual_ & ~high_ & bits) != 0;
         if (high != 0) {
             found.high = true;
-            found.continuation += static_cast<std::uint32_t>(std::popcount(continuation_ & bits));
+            found.continuation += count_bits(continuation_ & bits);
         }
     }
 
@@ -129,17 +138,22 @@ private:
             const __m128i cr = _mm_set1_epi8('\r');
             const __m128i tab = _mm_set1_epi8('\t');
             __m128i chunks[4];
+            __m128i unusual[4];
             for (int i = 0; i < 4; ++i) {
                 const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * i));
                 chunks[i] = chunk;
                 stops_ |= mask(_mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr)), 16 * i);
                 // A tab's compare sets all its bits; a high byte has its top bit already.
-                unusual_ |= mask(_mm_or_si128(chunk, _mm_cmpeq_epi8(chunk, tab)), 16 * i);
+                unusual[i] = _mm_or_si128(chunk, _mm_cmpeq_epi8(chunk, tab));
             }
-            if (unusual_ == 0) return;
+            // Most windows of most texts have none: one look at all four.
+            if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(unusual[0], unusual[1]),
+                                               _mm_or_si128(unusual[2], unusual[3]))) == 0)
+                return;
             const __m128i top_bits = _mm_set1_epi8(static_cast<char>(0xC0));
             const __m128i continuation = _mm_set1_epi8(static_cast<char>(0x80));
             for (int i = 0; i < 4; ++i) {
+                unusual_ |= mask(unusual[i], 16 * i);
                 high_ |= mask(chunks[i], 16 * i);
                 continuation_ |=
                     mask(_mm_cmpeq_epi8(_mm_and_si128(chunks[i], top_bits), continuation), 16 * i);
@@ -179,7 +193,7 @@ struct LineParts {
     bool tabs = false;        // a tab inside the body
 };
 
-LineParts parts_of(std::string_view text, const ByteCensus& found) {
+[[gnu::always_inline]] inline LineParts parts_of(std::string_view text, const ByteCensus& found) {
     const std::string_view trimmed = trim_right(text);
     LineParts parts;
     parts.body = trim_left(trimmed);
@@ -231,6 +245,8 @@ bool valid_utf8(std::string_view text) {
 
 // "12. " or "3) " opens a numbered item; "- ", "* ", "+ " or "• " a bullet.
 ListMarker list_marker_of(std::string_view text) {
+    // Most lines start with a letter: no marker starts that way.
+    if (!text.empty() && is_ascii_letter(text[0])) return ListMarker::none;
     auto spaced = [&](std::size_t at) { return at < text.size() && is_blank_byte(text[at]); };
     std::size_t digits = 0;
     while (digits < text.size() && digits < 4 && text[digits] >= '0' && text[digits] <= '9')
@@ -445,9 +461,20 @@ bool known_whole(const Vocabulary& vocabulary, std::string_view a, std::string_v
     return vocabulary.contains(word);
 }
 
+// Writes into a buffer that has room for all it is given.
+struct Output {
+    char* w;
+
+    void put(std::string_view bytes) {
+        std::memcpy(w, bytes.data(), bytes.size());
+        w += bytes.size();
+    }
+    void put(char byte) { *w++ = byte; }
+};
+
 struct JoinSink {
     SmartJoin& join;
-    std::string& out;
+    Output& out;
 
     // Writes the pending line and what stands between it and the next line
     // `b`; says whether `b` was joined to it.
@@ -458,24 +485,24 @@ struct JoinSink {
         join.next_ended_early = verdict == Verdict::ended_early;
         const bool keep = verdict != Verdict::join;
         if (join.pending_long) {
-            out += keep ? '\n' : ' ';
+            out.put(keep ? '\n' : ' ');
             return !keep;
         }
         std::string_view a = join.pending_view;
         if (join.pending_joined) a = trim_left(a);
         if (keep) {
-            out.append(a);
-            out += '\n';
+            out.put(a);
+            out.put('\n');
             return false;
         }
         a = trim_right(a);
         if (join.pending.hyphen_end && b.starts_letter) {
             if (join.vocabulary && known_whole(*join.vocabulary, a, b_text, join.word))
                 a.remove_suffix(1);
-            out.append(a);
+            out.put(a);
         } else {
-            out.append(a);
-            out += ' ';
+            out.put(a);
+            out.put(' ');
         }
         return true;
     }
@@ -511,12 +538,12 @@ struct JoinSink {
         b.width = long_line_width;
         b.hyphen_end = false;
         const bool joined = take(b, text);
-        out.append(joined ? trim_left(text) : text);
+        out.put(joined ? trim_left(text) : text);
         join.pending_view = {};
         join.pending_long = true;
     }
 
-    void long_rest(std::string_view bytes) { out.append(bytes); }
+    void long_rest(std::string_view bytes) { out.put(bytes); }
     void long_end(bool has_end) { join.pending_has_end = has_end; }
 };
 
@@ -574,26 +601,43 @@ TextLayout finish_layout(LayoutScan& scan, std::int32_t columns) {
     return layout;
 }
 
-void smart_join(SmartJoin& join, const char* data, std::size_t size, std::string& out) {
-    JoinSink sink{join, out};
+std::size_t smart_join(SmartJoin& join, const char* data, std::size_t size, char* out) {
+    Output output{out};
+    JoinSink sink{join, output};
     cut_lines(join.cutter, data, size, sink);
     // The block goes away: keep the pending line's own copy.
     if (join.pending_view.data() != join.pending_text.data()) {
         join.pending_text.assign(join.pending_view);
         join.pending_view = join.pending_text;
     }
+    return static_cast<std::size_t>(output.w - out);
+}
+
+std::size_t smart_join_finish(SmartJoin& join, char* out) {
+    Output output{out};
+    JoinSink sink{join, output};
+    end_open_line(join.cutter, false, sink);
+    if (join.have_pending) {
+        if (!join.pending_long) {
+            const std::string_view text = join.pending_view;
+            output.put(join.pending_joined ? trim_left(text) : text);
+        }
+        if (join.pending_has_end) output.put('\n');
+        join.have_pending = false;
+    }
+    return static_cast<std::size_t>(output.w - out);
+}
+
+void smart_join(SmartJoin& join, const char* data, std::size_t size, std::string& out) {
+    const std::size_t start = out.size();
+    out.resize(start + smart_join_room(size));
+    out.resize(start + smart_join(join, data, size, out.data() + start));
 }
 
 void smart_join_finish(SmartJoin& join, std::string& out) {
-    JoinSink sink{join, out};
-    end_open_line(join.cutter, false, sink);
-    if (!join.have_pending) return;
-    if (!join.pending_long) {
-        const std::string_view text = join.pending_view;
-        out.append(join.pending_joined ? trim_left(text) : text);
-    }
-    if (join.pending_has_end) out += '\n';
-    join.have_pending = false;
+    const std::size_t start = out.size();
+    out.resize(start + smart_join_room(0));
+    out.resize(start + smart_join_finish(join, out.data() + start));
 }
 
 std::string smart_reflow_text(std::string_view text, std::int32_t columns, bool dehyphenate,

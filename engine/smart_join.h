@@ -119,10 +119,21 @@ struct SmartJoin {
     std::string word;                // scratch for dehyphenation
 };
 
-// Joins `size` more input bytes, appending the output to `out`.
-void smart_join(SmartJoin& join, const char* data, std::size_t size, std::string& out);
+// The most bytes one call of smart_join or smart_join_finish writes for
+// `size` input bytes: besides those bytes, the two lines that earlier
+// calls may have left waiting (the pending line and the unfinished one).
+constexpr std::size_t smart_join_room(std::size_t size) { return size + 2 * max_line_bytes + 2; }
 
-// Writes what the end of the input leaves pending.
+// Joins `size` more input bytes into `out`, which has room for
+// smart_join_room(size) bytes, and returns how many bytes were written.
+std::size_t smart_join(SmartJoin& join, const char* data, std::size_t size, char* out);
+
+// Writes what the end of the input leaves pending into `out` (room for
+// smart_join_room(0) bytes); returns how many bytes were written.
+std::size_t smart_join_finish(SmartJoin& join, char* out);
+
+// The same two calls, appending the output to a string.
+void smart_join(SmartJoin& join, const char* data, std::size_t size, std::string& out);
 void smart_join_finish(SmartJoin& join, std::string& out);
 
 // The whole rule on a text in memory: both passes, as the file function
