@@ -10,6 +10,7 @@
 namespace parafold {
 namespace {
 
+// Small enough that a block and its output stay in the processor's cache.
 constexpr std::size_t block_bytes = 256 << 10;
 
 using failure_text::say;
@@ -26,6 +27,8 @@ bool learn_layout(std::FILE* in, char* block, std::int32_t columns, Vocabulary* 
     auto scan = std::make_unique<LayoutScan>();
     scan->vocabulary = vocabulary;
     for (std::size_t read = 0; vocabulary || read < layout_sample_bytes;) {
+        // The layout comes from the sample alone, with or without a vocabulary.
+        scan->words_only = read >= layout_sample_bytes;
         const std::size_t got = std::fread(block, 1, block_bytes, in);
         scan_layout(*scan, block, got);
         read += got;

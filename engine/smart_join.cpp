@@ -371,17 +371,23 @@ void cut_lines(LineCutter& cutter, const char* data, std::size_t size, Sink& sin
 
 // ------------------------------------------------------------ first pass
 
+// Adds the words of `text` to the vocabulary: runs of letters, lower-cased,
+// of at most `longest_word` bytes.
 void add_words(Vocabulary& vocabulary, std::string_view text) {
     constexpr std::size_t longest_word = 64;
-    std::string word;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && is_letter(text[i])) {
-            word += lower(text[i]);
+    char word[longest_word];
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (!is_letter(text[i])) {
+            ++i;
             continue;
         }
-        if (!word.empty() && word.size() <= longest_word && !vocabulary.contains(word))
-            vocabulary.insert(word);
-        word.clear();
+        const std::size_t start = i;
+        while (i < text.size() && is_letter(text[i])) ++i;
+        if (i - start > longest_word) continue;
+        for (std::size_t k = start; k < i; ++k) word[k - start] = lower(text[k]);
+        const std::string_view found(word, i - start);
+        if (!vocabulary.contains(found)) vocabulary.emplace(found);
     }
 }
 
@@ -392,9 +398,10 @@ struct ScanSink {
         const LineParts parts = parts_of(text, found);
         const std::string_view body = parts.body;
         if (body.empty()) return;
+        if (scan.vocabulary) add_words(*scan.vocabulary, body);
+        if (scan.words_only) return;
         ++scan.lines;
         ++scan.indents[std::min<std::int64_t>(parts.indent, 64)];
-        if (scan.vocabulary) add_words(*scan.vocabulary, body);
         // A line of one word says nothing of the width: it could not be
         // wrapped, however long it is.
         if (!parts.tabs && std::memchr(body.data(), ' ', body.size()) == nullptr) return;

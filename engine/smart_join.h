@@ -44,7 +44,16 @@ inline constexpr std::size_t max_line_bytes = 16 * 1024;
 // Widths are tallied up to this; wider lines count as too wide for any width.
 inline constexpr std::int32_t max_tallied_width = 1024;
 
-using Vocabulary = std::unordered_set<std::string>;
+// Hashes a word by its bytes, so that a view of a word can be looked up
+// without making a string of it.
+struct WordHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view word) const {
+        return std::hash<std::string_view>{}(word);
+    }
+};
+
+using Vocabulary = std::unordered_set<std::string, WordHash, std::equal_to<>>;
 
 // The layout the join works with.
 struct TextLayout {
@@ -76,6 +85,7 @@ struct LayoutScan {
     bool valid_utf8 = true;
     bool any_non_ascii = false;
     Vocabulary* vocabulary = nullptr;  // when set, collects the text's words
+    bool words_only = false;           // past the layout's sample: only words are collected
 };
 
 void scan_layout(LayoutScan& scan, const char* data, std::size_t size);
