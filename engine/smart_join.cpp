@@ -86,11 +86,11 @@ struct ByteCensus {
 
 // Finds the lines of a block sixty-four bytes at a time. Each window of 64
 // bytes is read once into masks of one bit a byte: the line ends (LF and
-// CR), the bytes that need a closer look (tabs and bytes from 0x80 up),
-// and, only in a window that has bytes from 0x80 up, those bytes and the
-// UTF-8 continuation bytes among them. A line's end and its census then
-// come from arithmetic on the masks, however many lines share a window,
-// and a pure ASCII line without tabs costs nothing beyond finding its end.
+// CR) and, only in a window that has any, the bytes that need a closer look
+// (tabs and bytes from 0x80 up), the bytes from 0x80 up and the UTF-8
+// continuation bytes. A line's end and its census then come from
+// arithmetic on the masks, however many lines share a window, and a pure
+// ASCII line without tabs costs nothing beyond finding its end.
 class LineScanner {
 public:
     LineScanner(const char* data, const char* end) : end_(end) { load(data); }
@@ -140,9 +140,12 @@ private:
             __m128i chunks[4];
             __m128i unusual[4];
             for (int i = 0; i < 4; ++i) {
-                const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * i));
+                const __m128i chunk =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * i));
                 chunks[i] = chunk;
-                stops_ |= mask(_mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr)), 16 * i);
+                const __m128i stop =
+                    _mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr));
+                stops_ |= mask(stop, 16 * i);
                 // A tab's compare sets all its bits; a high byte has its top bit already.
                 unusual[i] = _mm_or_si128(chunk, _mm_cmpeq_epi8(chunk, tab));
             }
@@ -182,7 +185,8 @@ private:
 // The census of a line held whole (it has no line end).
 ByteCensus census_of(std::string_view text) {
     ByteCensus found;
-    if (!text.empty()) LineScanner(text.data(), text.data() + text.size()).line_end(text.data(), found);
+    const char* const end = text.data() + text.size();
+    if (!text.empty()) LineScanner(text.data(), end).line_end(text.data(), found);
     return found;
 }
 
@@ -280,7 +284,9 @@ std::size_t first_word_end(std::string_view body) {
     return end;
 }
 
-[[gnu::always_inline]] inline LineFacts measure_line(std::string_view text, const ByteCensus& found, bool utf8) {
+// Inlined into the join's loop: the facts are built where they are kept.
+[[gnu::always_inline]] inline LineFacts measure_line(std::string_view text,
+                                                     const ByteCensus& found, bool utf8) {
     LineFacts facts;
     const LineParts parts = parts_of(text, found);
     const std::string_view body = parts.body;
@@ -289,8 +295,8 @@ std::size_t first_word_end(std::string_view body) {
     facts.indent = clamp_width(parts.indent);
     facts.width = clamp_width(body_end(parts, found, utf8));
     const std::string_view word = body.substr(0, first_word_end(body));
-    facts.first_word =
-        clamp_width(static_cast<std::int64_t>(word.size() - (utf8 && found.high ? continuation_bytes(word) : 0)));
+    const std::size_t word_continuation = utf8 && found.high ? continuation_bytes(word) : 0;
+    facts.first_word = clamp_width(static_cast<std::int64_t>(word.size() - word_continuation));
     facts.list_marker = list_marker_of(body);
     facts.starts_letter = is_letter(body[0]);
     const std::size_t n = body.size();

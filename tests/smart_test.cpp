@@ -298,7 +298,9 @@ TEST(SmartReflowFile, DehyphenationLeavesTheLayoutAlone) {
         SmartOptions options;
         options.dehyphenate = dehyphenate;
         SmartReport report;
-        EXPECT_EQ(smart_captured(dir.file("in.txt"), dir.file("out.txt"), options, &report).status, 0);
+        const Outcome run =
+            smart_captured(dir.file("in.txt"), dir.file("out.txt"), options, &report);
+        EXPECT_EQ(run.status, 0);
         EXPECT_TRUE(report.wrapped);
         EXPECT_EQ(report.width, static_cast<std::int32_t>(widest_line(body)));
     }
