@@ -27,14 +27,14 @@ echo "== slow tests: files and lines of gigabytes (native build only)"
 # (skipped with a note when there is not); PARAFOLD_SLOW_TESTS=0 skips them.
 if [ "${PARAFOLD_SLOW_TESTS:-1}" != 0 ]; then
     ctest --test-dir build/release --output-on-failure -L slow
-fi
+    fi
 
 echo "== Windows programs (x86-64, i686) and the dialog's tests under Wine"
 if [ "${PARAFOLD_SKIP_WINDOWS:-0}" = 1 ]; then
     echo "skipped (PARAFOLD_SKIP_WINDOWS=1)"
 else
     scripts/test-windows.sh
-fi
+    fi
 
 echo "== Windows fault tests under Wine"
 # Names in the ANSI code page, long paths, the read-only attribute and, with
@@ -43,11 +43,15 @@ if [ "${PARAFOLD_SKIP_WINDOWS:-0}" = 1 ]; then
     echo "skipped (PARAFOLD_SKIP_WINDOWS=1)"
 else
     scripts/test-windows-robust.sh
-fi
+    fi
 
 echo "== fuzzing: every target in fuzz/ for a bounded time"
 # About a minute per target; PARAFOLD_FUZZ_SECONDS changes it (0 skips).
 fuzz_seconds=${PARAFOLD_FUZZ_SECONDS:-60}
 if [ "$fuzz_seconds" -gt 0 ]; then
     scripts/fuzz.sh "$fuzz_seconds"
-fi
+    fi
+
+# Each section stops the script at its first failure: reaching here means
+# every one passed.
+echo "== every section passed"
