@@ -1,7 +1,8 @@
-// Throughput of the line-joining filter and the width estimates on a large
-// generated corpus, beside two peers on the same file: `tr` deleting CR and
-// NUL (a byte filter doing comparable work) and `dd` (a plain copy, the
-// limit set by writing the file).
+// Throughput of the line-joining filter, the reading-quality unwrap and the
+// width estimates on a large generated corpus, file to file, beside two
+// peers on the same file: `tr` deleting CR and NUL (a byte filter doing
+// comparable work) and `dd` (a plain copy, the limit set by writing the
+// file).
 //
 // Usage: engine_bench [DIR [MIB]]   (defaults: /tmp, 256)
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "bench/bench_util.h"
 #include "engine/estimate.h"
 #include "engine/reflow.h"
+#include "engine/smart.h"
 
 using namespace parafold;
 using namespace parafold::bench;
@@ -52,6 +54,14 @@ int main(int argc, char** argv) {
     const Measure reflow = best_of(rounds, [&] {
         return reflow_file(corpus.c_str(), out.c_str(), 56, nullptr);
     });
+    const Measure smart = best_of(rounds, [&] {
+        return smart_reflow_file(corpus.c_str(), out.c_str(), SmartOptions{}, nullptr);
+    });
+    SmartOptions dehyphenate;
+    dehyphenate.dehyphenate = true;
+    const Measure smart_dehyphenate = best_of(rounds, [&] {
+        return smart_reflow_file(corpus.c_str(), out.c_str(), dehyphenate, nullptr);
+    });
     const Measure mean = best_of(rounds, [&] {
         return average_line_length(corpus.c_str()) > 0 ? 0 : 1;
     });
@@ -64,12 +74,17 @@ int main(int argc, char** argv) {
     row("dd bs=1M (copy)", bytes, dd, tr.seconds, dd.seconds);
     row("tr -d '\\r\\000'", bytes, tr, tr.seconds, dd.seconds);
     row("reflow_file width 56", bytes, reflow, tr.seconds, dd.seconds);
+    row("smart_reflow_file", bytes, smart, tr.seconds, dd.seconds);
+    row("smart_reflow_file dehyph.", bytes, smart_dehyphenate, tr.seconds, dd.seconds);
     row("average_line_length", bytes, mean, tr.seconds, dd.seconds);
     row("most_common_line_length", bytes, common, tr.seconds, dd.seconds);
-    std::printf("\ngoals: reflow_file >= 3x tr and <= 2x dd's time; estimates >= 5x tr; "
-                "peak memory < 16 MiB\n");
+    std::printf("\nsmart_reflow_file at x%.2f of reflow_file's throughput\n",
+                reflow.seconds / smart.seconds);
+    std::printf("\ngoals: reflow_file >= 3x tr and <= 2x dd's time; smart_reflow_file >= x0.5 "
+                "reflow_file; estimates >= 5x tr; peak memory < 16 MiB (smart without "
+                "dehyphenation)\n");
 
     std::remove(out.c_str());
     std::remove(corpus.c_str());
-    return reflow.ok && mean.ok && common.ok ? 0 : 1;
+    return reflow.ok && smart.ok && smart_dehyphenate.ok && mean.ok && common.ok ? 0 : 1;
 }

@@ -628,6 +628,8 @@ int main(int argc, char** argv) {
                     percent(s.wraps_kept, s.wraps),
                     static_cast<double>(s.bytes) / (1 << 20) / s.seconds);
     }
+    std::printf("\n--smart at x%.2f of the dialog rule's throughput (goal: at least x0.5)\n",
+                scores[0].seconds / scores[1].seconds);
     std::printf("\nintended breaks kept, by kind:\n\n| method |");
     for (const char* name : kind_names) std::printf(" %s |", name);
     std::printf("\n|---|");

@@ -5,6 +5,7 @@
 // Exit status: 0 when every file was aligned, 1 when any failed, 2 for a
 // usage error.
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -235,14 +236,35 @@ bool align_file(const Options& options, const std::string& file, std::FILE* scra
     return status == 0;
 }
 
+// The exit status `status`, unless what was printed did not all reach
+// standard output: a script that reads the printed paths must not take
+// their absence for success.
+int checked_exit(int status) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "%s: can't write to standard output\n", program);
+        return 1;
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Narrow paths go to the file functions in the system's ANSI code page;
+    // std::filesystem (which tells whether two paths name one file) converts
+    // them with the C runtime's locale, which must then use that code page
+    // too, or a name with bytes from 0x80 up names different files for the
+    // two.
+    std::setlocale(LC_CTYPE, "");
+#endif
     Options options;
     std::string problem;
     switch (parse_command_line(argc, argv, options, problem)) {
-        case Parsed::help: std::fputs(usage_text, stdout); return 0;
-        case Parsed::version: std::printf("%s %s\n", program, PARAFOLD_VERSION); return 0;
+        case Parsed::help: std::fputs(usage_text, stdout); return checked_exit(0);
+        case Parsed::version:
+            std::printf("%s %s\n", program, PARAFOLD_VERSION);
+            return checked_exit(0);
         case Parsed::usage_error: return usage_error(problem);
         case Parsed::run: break;
     }
@@ -253,5 +275,5 @@ int main(int argc, char** argv) {
         if (!align_file(options, file, scratch)) all_aligned = false;
         if (scratch) std::fclose(scratch);
     }
-    return all_aligned ? 0 : 1;
+    return checked_exit(all_aligned ? 0 : 1);
 }

@@ -1,19 +1,37 @@
 #include "engine/file_identity.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 namespace parafold {
+namespace {
+
+bool opens_for_reading(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    std::fclose(file);
+    return true;
+}
+
+}  // namespace
 
 bool same_file(const char* path_a, const char* path_b) {
-    // A path the library cannot even convert names no file it could open.
     try {
         std::error_code error;
         const bool same = std::filesystem::equivalent(path_a, path_b, error);
-        return same && !error;
+        if (!error) return same;
     } catch (...) {
-        return false;
+        // A path the library cannot even convert: decided below.
     }
+    // The library could not examine a path. That is no answer when the C
+    // library, which opens the files, finds both: the two may disagree on
+    // what a name means (on Windows the C library reads a narrow name in
+    // the system's ANSI code page, std::filesystem in the C runtime's
+    // locale, so a name with bytes from 0x80 up can name a file for the one
+    // and none for the other). The files may then be one, and writing the
+    // one would destroy the other: say they are.
+    return opens_for_reading(path_a) && opens_for_reading(path_b);
 }
 
 }  // namespace parafold

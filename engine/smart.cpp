@@ -10,7 +10,8 @@
 namespace parafold {
 namespace {
 
-constexpr std::size_t block_bytes = 1 << 20;
+// Small enough that a block and its output stay in the processor's cache.
+constexpr std::size_t block_bytes = 256 << 10;
 
 using failure_text::say;
 
@@ -26,6 +27,8 @@ bool learn_layout(std::FILE* in, char* block, std::int32_t columns, Vocabulary* 
     auto scan = std::make_unique<LayoutScan>();
     scan->vocabulary = vocabulary;
     for (std::size_t read = 0; vocabulary || read < layout_sample_bytes;) {
+        // The layout comes from the sample alone, with or without a vocabulary.
+        scan->words_only = read >= layout_sample_bytes;
         const std::size_t got = std::fread(block, 1, block_bytes, in);
         scan_layout(*scan, block, got);
         read += got;
@@ -40,21 +43,21 @@ bool learn_layout(std::FILE* in, char* block, std::int32_t columns, Vocabulary* 
 // after saying what failed.
 int write_joined(std::FILE* in, std::FILE* out, char* block, SmartJoin& join,
                  std::FILE* messages) {
-    std::string text;
-    text.reserve(block_bytes + max_line_bytes + 2);
+    // Room for a block's output and, after the last block, for what the
+    // end of the input leaves pending.
+    std::unique_ptr<char[]> joined(new char[smart_join_room(block_bytes) + smart_join_room(0)]);
     for (;;) {
         const std::size_t got = std::fread(block, 1, block_bytes, in);
-        text.clear();
-        smart_join(join, block, got, text);
+        std::size_t kept = smart_join(join, block, got, joined.get());
         const bool done = got < block_bytes;
         if (done) {
             if (std::ferror(in)) {
                 say(messages, failure_text::cant_read_input);
                 return 1;
             }
-            smart_join_finish(join, text);
+            kept += smart_join_finish(join, joined.get() + kept);
         }
-        if (!text.empty() && std::fwrite(text.data(), 1, text.size(), out) != text.size()) {
+        if (kept != 0 && std::fwrite(joined.get(), 1, kept, out) != kept) {
             say(messages, failure_text::cant_write_output);
             return 1;
         }

@@ -34,6 +34,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -44,7 +45,16 @@ inline constexpr std::size_t max_line_bytes = 16 * 1024;
 // Widths are tallied up to this; wider lines count as too wide for any width.
 inline constexpr std::int32_t max_tallied_width = 1024;
 
-using Vocabulary = std::unordered_set<std::string>;
+// Hashes a word by its bytes, so that a view of a word can be looked up
+// without making a string of it.
+struct WordHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view word) const {
+        return std::hash<std::string_view>{}(word);
+    }
+};
+
+using Vocabulary = std::unordered_set<std::string, WordHash, std::equal_to<>>;
 
 // The layout the join works with.
 struct TextLayout {
@@ -76,6 +86,7 @@ struct LayoutScan {
     bool valid_utf8 = true;
     bool any_non_ascii = false;
     Vocabulary* vocabulary = nullptr;  // when set, collects the text's words
+    bool words_only = false;           // past the layout's sample: only words are collected
 };
 
 void scan_layout(LayoutScan& scan, const char* data, std::size_t size);
@@ -119,10 +130,21 @@ struct SmartJoin {
     std::string word;                // scratch for dehyphenation
 };
 
-// Joins `size` more input bytes, appending the output to `out`.
-void smart_join(SmartJoin& join, const char* data, std::size_t size, std::string& out);
+// The most bytes one call of smart_join or smart_join_finish writes for
+// `size` input bytes: besides those bytes, the two lines that earlier
+// calls may have left waiting (the pending line and the unfinished one).
+constexpr std::size_t smart_join_room(std::size_t size) { return size + 2 * max_line_bytes + 2; }
 
-// Writes what the end of the input leaves pending.
+// Joins `size` more input bytes into `out`, which has room for
+// smart_join_room(size) bytes, and returns how many bytes were written.
+std::size_t smart_join(SmartJoin& join, const char* data, std::size_t size, char* out);
+
+// Writes what the end of the input leaves pending into `out` (room for
+// smart_join_room(0) bytes); returns how many bytes were written.
+std::size_t smart_join_finish(SmartJoin& join, char* out);
+
+// The same two calls, appending the output to a string.
+void smart_join(SmartJoin& join, const char* data, std::size_t size, std::string& out);
 void smart_join_finish(SmartJoin& join, std::string& out);
 
 // The whole rule on a text in memory: both passes, as the file function

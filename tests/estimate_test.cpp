@@ -6,12 +6,14 @@
 #include <string>
 
 #include "engine/pieces.h"
+#include "tests/reference_pieces.h"
 #include "tests/test_files.h"
 
 namespace parafold {
 namespace {
 
 using namespace std::string_literals;
+using testing::reference_pieces;
 using testing::TempDir;
 using testing::write_file;
 
@@ -19,24 +21,6 @@ std::string lines(int count, int letters, const std::string& end) {
     std::string text;
     for (int i = 0; i < count; ++i) text += std::string(letters, 'x') + end;
     return text;
-}
-
-// Pieces measured the defined way, one byte at a time: up to LF or 99,999
-// bytes, each measured to its first NUL.
-std::vector<std::int64_t> reference_pieces(const std::string& text) {
-    std::vector<std::int64_t> measured;
-    std::int64_t length = 0, nul_at = -1;
-    for (const char c : text) {
-        if (c == '\0' && nul_at < 0) nul_at = length;
-        ++length;
-        if (c == '\n' || length == max_piece_bytes) {
-            measured.push_back(nul_at >= 0 ? nul_at : length);
-            length = 0;
-            nul_at = -1;
-        }
-    }
-    if (length > 0) measured.push_back(nul_at >= 0 ? nul_at : length);
-    return measured;
 }
 
 struct Estimates {

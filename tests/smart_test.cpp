@@ -73,6 +73,28 @@ TEST(SmartReflowText, KeepsMeantBreaksAndJoinsWrappedOnes) {
         30, false);
 }
 
+// The first word decides, also when it is longer than a step of the
+// scanner (16 bytes) or followed by a tab: 21 columns do not fit in the
+// 18 left on a line of 21 (at width 40), 14 and 16 do.
+TEST(SmartReflowText, MeasuresLongFirstWords) {
+    check_rows(
+        {
+            {"long first word: joined",
+             "abcd efgh ijkl mnop q\nincomprehensibilities abound\n",
+             "abcd efgh ijkl mnop q incomprehensibilities abound\n"},
+            {"first word before a tab: kept",
+             "abcd efgh ijkl mnop q\nunquestionably\tabound\n",
+             "abcd efgh ijkl mnop q\nunquestionably\tabound\n"},
+            {"long first word that fits: kept",
+             "abcd efgh ijkl mnop q\nincomprehensible abound\n",
+             "abcd efgh ijkl mnop q\nincomprehensible abound\n"},
+            {"blanks and tabs at a line's end take no columns",
+             "abcd efgh ijkl mnop q \t\nincomprehensible abound\t\n",
+             "abcd efgh ijkl mnop q \t\nincomprehensible abound\t\n"},
+        },
+        40, false);
+}
+
 // A word split by a hyphen: the text is its own dictionary.
 TEST(SmartReflowText, DehyphenatesOnlyWordsTheTextKnowsWhole) {
     const std::string twin = "Something was odd. The some-\nthing was there.\n";
@@ -91,6 +113,10 @@ TEST(SmartReflowText, CountsUtf8Characters) {
                           "\xC3\xA9\xC3\xA9 \xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";
     // 16 + 1 + 2 fits in 20 columns: the line was ended on purpose.
     EXPECT_EQ(smart_reflow_text(a + "\nab cd\n", 20, false), a + "\nab cd\n");
+    // A first word of 8 characters in 16 bytes fits in the 8 columns left.
+    const std::string long_word = "abcdefghij \n"
+                                  "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9 x\n";
+    EXPECT_EQ(smart_reflow_text(long_word, 20, false), long_word);
     // Not UTF-8 (a lone 0xE9): bytes count, and 32 bytes fill the line.
     const std::string latin = std::string(30, 'x') + "\xE9";
     EXPECT_EQ(smart_reflow_text(latin + "\nab\n", 20, false), latin + " ab\n");
@@ -187,7 +213,9 @@ std::string reflow_in_blocks(const std::string& text, std::size_t block) {
 }
 
 // Where a stream is cut into blocks changes nothing, also for CR LF split
-// between blocks and for lines longer than the line buffer.
+// between blocks and for lines longer than the line buffer. Blocks of a few
+// bytes are read a byte at a time, large ones sixty-four bytes a step: both
+// must measure lines with tabs, trailing blanks and accents alike.
 TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
     std::string text = wrapped_text(70, 4000, true, 11);
     std::string mixed;
@@ -197,6 +225,12 @@ TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
             mixed += "\r\n";
         } else if (c == '\n' && lines % 7 == 1) {
             mixed += "\r";
+        } else if (c == '\n' && lines % 11 == 2) {
+            mixed += " \t\n";
+        } else if (c == '\n' && lines % 13 == 3) {
+            mixed += "\n\t";
+        } else if (c == ' ' && lines % 17 == 4) {
+            mixed += '\t';
         } else {
             mixed += c;
         }
@@ -208,7 +242,7 @@ TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
     std::size_t crlf = 0;
     for (std::size_t i = 0; i + 1 < mixed.size(); ++i) crlf += mixed[i] == '\r' && mixed[i + 1] == '\n';
     EXPECT_EQ(whole.size(), mixed.size() - crlf);
-    for (std::size_t block : {1, 2, 3, 1000, 65536}) {
+    for (std::size_t block : {1, 2, 3, 63, 64, 65, 1000, 65536}) {
         SCOPED_TRACE(block);
         EXPECT_EQ(reflow_in_blocks(mixed, block), whole);
     }
@@ -245,6 +279,31 @@ TEST(SmartReflowFile, JoinsAndReportsTheWidth) {
     EXPECT_TRUE(report.wrapped);
     EXPECT_EQ(report.width, static_cast<std::int32_t>(widest_line(text)));
     EXPECT_EQ(read_file(dir.file("out.txt")), smart_reflow_text(text, 0, false));
+}
+
+// The layout is learned from the first 8 MiB, also when dehyphenation reads
+// on for the vocabulary: a wider tail (here a ninth of the text, enough to
+// make the whole look unwrapped) changes nothing.
+TEST(SmartReflowFile, DehyphenationLeavesTheLayoutAlone) {
+    TempDir dir;
+    const std::string body = wrapped_text(60, 20000, false, 7);
+    std::string text;
+    while (text.size() < (8 << 20) + 1) text += body + "\n";
+    const std::string tail = wrapped_text(75, 20000, false, 8);
+    const std::size_t head = text.size();
+    while (text.size() < head + head / 8) text += tail + "\n";
+    write_file(dir.file("in.txt"), text);
+    for (bool dehyphenate : {false, true}) {
+        SCOPED_TRACE(dehyphenate ? "dehyphenate" : "plain");
+        SmartOptions options;
+        options.dehyphenate = dehyphenate;
+        SmartReport report;
+        const Outcome run =
+            smart_captured(dir.file("in.txt"), dir.file("out.txt"), options, &report);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_TRUE(report.wrapped);
+        EXPECT_EQ(report.width, static_cast<std::int32_t>(widest_line(body)));
+    }
 }
 
 TEST(SmartReflowFile, FailuresSayWhyAndTouchNothing) {

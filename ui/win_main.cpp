@@ -1,5 +1,6 @@
 // The program's entry point: the main dialog, run modally until it is
 // cancelled or closed.
+#include <clocale>
 #include <cstdlib>
 
 #include "ui/dialog_ids.h"
@@ -10,6 +11,12 @@
 // created), the program exits with status 0 through the runtime's normal
 // exit, so exit handlers run and open streams are flushed.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // The paths are ANSI text, which the file functions read in the system's
+    // code page; std::filesystem (which tells whether the output is the
+    // input) converts them with the C runtime's locale, so set that to the
+    // same code page, or a name with bytes from 0x80 up names different
+    // files for the two.
+    std::setlocale(LC_CTYPE, "");
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, parafold::main_dialog_proc, 0);
     std::exit(0);
 }

@@ -1,0 +1,91 @@
+// The line-joining filter against its byte-at-a-time definition: the
+// in-memory core fed in blocks cut anywhere, and the file API on a scratch
+// file.
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/join.h"
+#include "engine/reflow.h"
+#include "fuzz/fuzz_support.h"
+#include "tests/reference_join.h"
+#include "tests/reference_pieces.h"
+
+namespace {
+
+using namespace parafold;
+using namespace parafold::fuzz;
+
+// The bytes that one of the text's lines counts towards the width.
+std::int32_t counted_length_of_a_line(const std::string& text, std::size_t pick) {
+    std::vector<std::int32_t> lengths{0};
+    for (const char c : text) {
+        if (c == '\n') {
+            lengths.push_back(0);
+        } else if (c != '\r' && c != '\0') {
+            ++lengths.back();
+        }
+    }
+    return lengths[pick % lengths.size()];
+}
+
+// A width: near the length of one of the text's lines (where the decision
+// turns), small, any, or one of the extremes.
+std::int32_t fuzz_width(FuzzedDataProvider& data, const std::string& text) {
+    switch (data.ConsumeIntegralInRange(0, 4)) {
+        case 0: return data.ConsumeIntegralInRange<std::int32_t>(-2, 100);
+        case 1: return data.ConsumeIntegral<std::int32_t>();
+        case 2: return data.PickValueInArray<std::int32_t>({INT32_MIN, INT32_MAX, 0, -1});
+        case 3: return data.ConsumeIntegralInRange<std::int32_t>(0, 250'000);
+        default:
+            return counted_length_of_a_line(text, data.ConsumeIntegral<std::uint16_t>()) +
+                   data.ConsumeIntegralInRange(-1, 1);
+    }
+}
+
+// join_lines over `text` in the given blocks. Each block and its output
+// buffer are allocated to their exact size, so that AddressSanitizer sees
+// any access past either.
+std::string join_in_blocks(const std::string& text, std::int32_t width, const std::string& sizes) {
+    JoinState state;
+    std::string out;
+    std::size_t at = 0;
+    for (std::size_t index = 0; at < text.size(); ++index) {
+        const std::size_t size = std::min(block_size(sizes, index, text.size() - at),
+                                          text.size() - at);
+        const std::unique_ptr<char[]> block(new char[size]);
+        const std::unique_ptr<char[]> into(new char[size]);
+        std::memcpy(block.get(), text.data() + at, size);
+        const std::size_t kept = join_lines(state, width, block.get(), size, into.get());
+        if (kept > size) difference("join_lines wrote more than it read", "", "");
+        out.append(into.get(), kept);
+        at += size;
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    FuzzedDataProvider data(bytes, size);
+    const std::string sizes = fuzz_blocks(data);
+    const std::string text = fuzz_text(data);
+    const std::int32_t width = fuzz_width(data, text);
+
+    const std::string expected = testing::reference_join(text, width);
+    expect_equal("join_lines in blocks", expected, join_in_blocks(text, width, sizes));
+
+    // The file API, where -1 first estimates the width as the mean line length.
+    const std::string in = scratch_file("in.txt");
+    const std::string out = scratch_file("out.txt");
+    write_bytes(in, text);
+    write_bytes(out, "stale output");
+    const int status = reflow_file(in.c_str(), out.c_str(), width, nullptr);
+    expect_equal("reflow_file status", 0, status);
+    const std::int32_t used = width == -1 ? testing::reference_estimates(text).mean : width;
+    expect_equal("reflow_file output", testing::reference_join(text, used), read_bytes(out));
+    expect_equal("reflow_file leaves its input alone", text, read_bytes(in));
+    return 0;
+}

@@ -1,0 +1,83 @@
+// The reading-quality unwrap has no literal definition to compare with, so
+// this checks what it must keep whatever it decides: it never fails on a
+// readable input, no CR reaches the output, every byte other than white
+// space comes through in order (only hyphens at joined line ends may go,
+// and only with dehyphenation), and a text it finds not hard-wrapped comes
+// out unchanged apart from its line ends.
+#include <cstdint>
+#include <string>
+
+#include "engine/smart.h"
+#include "fuzz/fuzz_support.h"
+
+namespace {
+
+using namespace parafold;
+using namespace parafold::fuzz;
+
+bool is_white(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+std::string without_white_space(const std::string& text) {
+    std::string kept;
+    for (const char c : text) {
+        if (!is_white(c)) kept += c;
+    }
+    return kept;
+}
+
+// CR LF and a lone CR as LF.
+std::string lf_line_ends(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            out += text[i];
+        } else if (i + 1 == text.size() || text[i + 1] != '\n') {
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+// Whether `got` is `text` with some '-' bytes left out.
+bool drops_only_hyphens(const std::string& text, const std::string& got) {
+    std::size_t g = 0;
+    for (const char c : text) {
+        if (g < got.size() && got[g] == c) {
+            ++g;
+        } else if (c != '-') {
+            return false;
+        }
+    }
+    return g == got.size();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    FuzzedDataProvider data(bytes, size);
+    SmartOptions options;
+    options.dehyphenate = data.ConsumeBool();
+    options.columns = data.ConsumeBool() ? 0 : data.ConsumeIntegralInRange<std::int32_t>(-3, 120);
+    std::string text = fuzz_text(data);
+    if (data.ConsumeBool()) {
+        // Words, hyphens and line breaks, so that the text looks wrapped.
+        static constexpr char alphabet[] = {'a', 'b', ' ', '\n', '-', '.', '\r', '\t'};
+        for (char& c : text) c = alphabet[static_cast<unsigned char>(c) % sizeof alphabet];
+    }
+
+    const std::string in = scratch_file("smart-in.txt");
+    const std::string out = scratch_file("smart-out.txt");
+    write_bytes(in, text);
+    SmartReport report;
+    expect_equal("smart_reflow_file status", 0,
+                 smart_reflow_file(in.c_str(), out.c_str(), options, nullptr, &report));
+    const std::string got = read_bytes(out);
+    if (got.find('\r') != std::string::npos) difference("no CR in the output", "", got);
+    const std::string kept = without_white_space(text);
+    const std::string got_kept = without_white_space(got);
+    if (options.dehyphenate ? !drops_only_hyphens(kept, got_kept) : kept != got_kept) {
+        difference("bytes other than white space", kept, got_kept);
+    }
+    if (!report.wrapped) expect_equal("a text not hard-wrapped", lf_line_ends(text), got);
+    return 0;
+}

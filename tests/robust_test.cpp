@@ -1,0 +1,267 @@
+// Bad inputs and file-system faults for the filter and the estimates: every
+// one must end in a clear failure (or a correct result), never a crash, a
+// silent success or a damaged file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "engine/estimate.h"
+#include "engine/join.h"
+#include "engine/reflow.h"
+#include "tests/reference_join.h"
+#include "tests/robust_support.h"
+#include "tests/test_files.h"
+#include "ui/pipeline.h"
+
+namespace parafold {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::capture;
+using testing::exists;
+using testing::Outcome;
+using testing::read_file;
+using testing::sample;
+using testing::sample_joined;
+using testing::reference_join;
+using testing::TempDir;
+using testing::write_file;
+
+Outcome reflow(const std::string& in, const std::string& out, std::int32_t width = 10) {
+    return capture([&](std::FILE* messages) {
+        return reflow_file(in.c_str(), out.c_str(), width, messages);
+    });
+}
+
+// A path of about `length` bytes below `dir`, in folders of 100-byte names
+// (each name within the usual 255-byte limit, the whole beyond PATH_MAX).
+std::string long_path(const fs::path& dir, std::size_t length) {
+    std::string path = dir.string();
+    while (path.size() + 101 < length) path += "/" + std::string(100, 'd');
+    return path + "/" + std::string(length - path.size() - 1, 'f');
+}
+
+// Paths the system refuses fail as the defined messages say, and touch nothing.
+TEST(BadPaths, PathsTooLongToOpenFailCleanly) {
+    TempDir dir;
+    write_file(dir.file("in.txt"), sample);
+    const std::string too_long = long_path(dir.path(), 5000);
+    ASSERT_EQ(too_long.size(), 5000u);
+
+    Outcome run = reflow(too_long, dir.file("out.txt"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.messages, testing::cant_find);
+    EXPECT_FALSE(exists(dir.file("out.txt")));
+
+    run = reflow(dir.file("in.txt"), too_long);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.messages, testing::cant_create);
+    EXPECT_EQ(read_file(dir.file("in.txt")), sample);
+
+    // One name longer than a folder entry may be.
+    run = reflow(dir.file("in.txt"), dir.file(std::string(300, 'n')));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.messages, testing::cant_create);
+
+    EXPECT_EQ(average_line_length(too_long.c_str()), -1);
+    EXPECT_EQ(most_common_line_length(too_long.c_str(), nullptr), -1);
+}
+
+// Bytes from 0x80 up are handed to the file system unchanged: Latin-1 and
+// UTF-8 names, and bytes that are neither, in file and folder names.
+TEST(BadPaths, HighBytesInNamesWork) {
+    TempDir dir;
+    const std::string names[] = {"caf\xE9.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt",
+                                 "\x80\xFF\xFE.txt", "f\xF6lder/\xA0.txt"};
+    fs::create_directory(dir.path() / "f\xF6lder");
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string in = dir.file(name);
+        const std::string out = in + ".out\xC3";
+        write_file(in, sample);
+        const Outcome run = reflow(in, out);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.messages, "");
+        EXPECT_EQ(read_file(out), sample_joined);
+        EXPECT_EQ(average_line_length(in.c_str()), 9);
+        // The same file under another name of such bytes is still the same file.
+        fs::create_hard_link(in, in + ".link\xFF");
+        EXPECT_EQ(reflow(in, in + ".link\xFF").messages, testing::same_file_text);
+        EXPECT_EQ(read_file(in), sample);
+    }
+}
+
+// The estimates on what is not a readable file. A folder opens for reading
+// on this system but yields no bytes: it measures as an empty file.
+TEST(BadPaths, EstimatesOfUnreadablePaths) {
+    TempDir dir;
+    const struct {
+        const char* what;
+        std::string path;
+        std::int32_t expected;
+    } cases[] = {
+        {"empty path", "", -1},
+        {"missing file", dir.file("missing.txt"), -1},
+        {"missing folder", dir.file("no/such/in.txt"), -1},
+        {"folder", dir.path().string(), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(average_line_length(c.path.c_str()), c.expected);
+        EXPECT_EQ(most_common_line_length(c.path.c_str(), nullptr), c.expected);
+    }
+}
+
+// A line whose count passes what 32 bits hold is still measured as at
+// least the width: fed to the in-memory core past that point.
+TEST(Sizes, LineCountPastThirtyTwoBitsStillJoins) {
+    JoinState state;
+    state.line_bytes = INT32_MAX - 2;
+    const std::string text = "abcd\nx";
+    std::string out(text.size(), '\0');
+    out.resize(join_lines(state, INT32_MAX, text.data(), text.size(), out.data()));
+    EXPECT_EQ(out, "abcd x");
+}
+
+// Permission faults, run as an unprivileged user because root ignores file
+// modes. The modes are set alike for owner and others, so the cases hold
+// whether the tests run as root (switching to "nobody") or as a user.
+class Permissions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Everyone may pass through the scratch folder and write in "open".
+        fs::permissions(dir.path(), fs::perms::all);
+        fs::create_directory(dir.path() / "open");
+        fs::permissions(dir.path() / "open", fs::perms::all);
+    }
+
+    // Runs `job` as the unprivileged user, or skips the test saying why not.
+    Outcome as_unprivileged(const std::function<int(std::FILE*)>& job) {
+        const testing::ChildRun child = testing::run_in_child(job, true);
+        if (child.crashed) ADD_FAILURE() << "the run crashed";
+        if (!child.ran) skipped = child.why;
+        return child.outcome;
+    }
+
+    std::string file(const std::string& name, const std::string& bytes, fs::perms mode) {
+        const std::string path = dir.file("open/" + name);
+        write_file(path, bytes);
+        fs::permissions(path, mode);
+        return path;
+    }
+
+    TempDir dir;
+    std::string skipped;
+};
+
+#define SKIP_IF_NOT_UNPRIVILEGED() \
+    if (!skipped.empty()) GTEST_SKIP() << "permission cases need an unprivileged user: " << skipped
+
+const fs::perms read_only = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+const fs::perms write_only =
+    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+const fs::perms read_write = read_only | write_only;
+
+// The filter needs its input writable as well as readable: a read-only
+// input fails as if missing, though the estimate can read it.
+TEST_F(Permissions, ReadOnlyInputFailsAsMissingButCanBeEstimated) {
+    const std::string in = file("in.txt", sample, read_only);
+    const std::string out = dir.file("open/out.txt");
+    for (const std::int32_t width : {10, -1}) {
+        SCOPED_TRACE(width);
+        const Outcome run = as_unprivileged([&](std::FILE* messages) {
+            return reflow_file(in.c_str(), out.c_str(), width, messages);
+        });
+        SKIP_IF_NOT_UNPRIVILEGED();
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.messages, testing::cant_find);
+        EXPECT_FALSE(exists(out));
+    }
+    const Outcome estimate = as_unprivileged([&](std::FILE*) {
+        return average_line_length(in.c_str());
+    });
+    EXPECT_EQ(estimate.status, 9);
+}
+
+TEST_F(Permissions, UnreadableInputFailsEverywhere) {
+    const std::string in = file("in.txt", sample, write_only);
+    const std::string out = dir.file("open/out.txt");
+    const Outcome run = as_unprivileged([&](std::FILE* messages) {
+        return reflow_file(in.c_str(), out.c_str(), 10, messages);
+    });
+    SKIP_IF_NOT_UNPRIVILEGED();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.messages, testing::cant_find);
+    EXPECT_FALSE(exists(out));
+    const Outcome estimates = as_unprivileged([&](std::FILE*) {
+        return average_line_length(in.c_str()) == -1 &&
+               most_common_line_length(in.c_str(), nullptr) == -1;
+    });
+    EXPECT_EQ(estimates.status, 1);
+}
+
+// The output cannot be created: the folder is not writable, or a read-only
+// file of that name is there (and keeps its contents).
+TEST_F(Permissions, OutputThatMayNotBeWrittenFails) {
+    const std::string in = file("in.txt", sample, read_write);
+    fs::create_directory(dir.path() / "closed");
+    fs::permissions(dir.path() / "closed", fs::perms::all & ~write_only);
+    const std::string old = file("old.txt", "the user's own text\n", read_only);
+    for (const std::string& out : {dir.file("closed/out.txt"), old}) {
+        SCOPED_TRACE(out);
+        const Outcome run = as_unprivileged([&](std::FILE* messages) {
+            return reflow_file(in.c_str(), out.c_str(), 10, messages);
+        });
+        SKIP_IF_NOT_UNPRIVILEGED();
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.messages, testing::cant_create);
+        EXPECT_EQ(read_file(in), sample);
+    }
+    EXPECT_FALSE(exists(dir.file("closed/out.txt")));
+    EXPECT_EQ(read_file(old), "the user's own text\n");
+}
+
+// The e-reader road in a current directory where the temporary files cannot
+// be written: a clear failure, the output untouched, nothing left behind.
+TEST_F(Permissions, EreaderRoadInAFolderThatMayNotBeWrittenFails) {
+    const std::string in = file("in.txt", sample, read_write);
+    const std::string out = file("out.txt", "keep me", read_write);
+    fs::create_directory(dir.path() / "closed");
+    fs::permissions(dir.path() / "closed", fs::perms::all & ~write_only);
+    const Outcome run = as_unprivileged([&](std::FILE* messages) {
+        if (chdir(dir.file("closed").c_str()) != 0) return 100;
+        ProcessRequest request{in, out, "10", true, true, false};
+        return run_pipeline(request, messages, nullptr);
+    });
+    SKIP_IF_NOT_UNPRIVILEGED();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.messages,
+              "Sorry, can't write the temporary file parafoldtemp.txt in the current folder. "
+              "Could be write protect or no free space.\n");
+    EXPECT_EQ(read_file(out), "keep me");
+    EXPECT_TRUE(fs::is_empty(dir.path() / "closed"));
+}
+
+// The e-reader road opens its input as the filter does: a read-only input
+// fails as if missing, before any temporary file is written.
+TEST_F(Permissions, EreaderRoadWithReadOnlyInputFails) {
+    const std::string in = file("in.txt", sample, read_only);
+    const std::string out = file("out.txt", "keep me", read_write);
+    const Outcome run = as_unprivileged([&](std::FILE* messages) {
+        if (chdir(dir.file("open").c_str()) != 0) return 100;
+        ProcessRequest request{in, out, "10", true, false, true};
+        return run_pipeline(request, messages, nullptr);
+    });
+    SKIP_IF_NOT_UNPRIVILEGED();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.messages, testing::cant_find);
+    EXPECT_EQ(read_file(out), "keep me");
+    EXPECT_FALSE(exists(dir.file("open/parafoldtemp.txt")));
+    EXPECT_FALSE(exists(dir.file("open/parafoldtemp2.txt")));
+}
+
+}  // namespace
+}  // namespace parafold
