@@ -10,22 +10,27 @@ namespace {
 
 constexpr std::size_t block_bytes = 1 << 20;
 
-// Measures every piece of the file at `path`. False when it cannot be opened.
-// A read error ends the reading as the end of the file does.
+// Measures every piece of the file at `path`. False when it cannot be opened,
+// or when not even its first bytes can be read (a folder opens for reading on
+// some systems but has no bytes to give). A later read error ends the reading
+// as the end of the file does.
 bool measure_file(const char* path, PieceStats& stats) {
     std::FILE* file = std::fopen(path, "rb");
     if (!file) return false;
     std::setvbuf(file, nullptr, _IONBF, 0);
     std::unique_ptr<char[]> block(new char[block_bytes]);
     PieceCursor cursor;
+    bool read_any = false;
     for (;;) {
         const std::size_t got = std::fread(block.get(), 1, block_bytes, file);
+        read_any = read_any || got > 0;
         count_pieces(stats, cursor, block.get(), got);
         if (got < block_bytes) break;
     }
+    const bool readable = read_any || !std::ferror(file);
     finish_pieces(stats, cursor);
     std::fclose(file);
-    return true;
+    return readable;
 }
 
 }  // namespace
