@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ereader/transforms.h"
+#include "tests/reference_join.h"
 
 namespace parafold {
 namespace {
@@ -61,6 +62,37 @@ TEST(TransformStream, RunsThatSpanBlocksStayTogether) {
             EXPECT_EQ(stream_through(text, piecewise_indent, block), kindle_indent(text));
         }
     }
+}
+
+JoinDigest digest_of(std::string_view text) {
+    JoinDigest digest;
+    digest.add(text);
+    return digest;
+}
+
+// The filter keeps the sums whatever the width; a different text of the same
+// length, or the same bytes with a CR or NUL dropped and another byte added,
+// does not.
+TEST(JoinDigest, FilterKeepsItAndOtherTextsDoNot) {
+    std::mt19937 rng(5);
+    const char alphabet[] = {'\n', '\r', '\0', ' ', '.', 'a', 'b', '\xFF'};
+    for (int round = 0; round < 500; ++round) {
+        std::string text(rng() % 2000, '\0');
+        for (char& c : text) c = alphabet[rng() % sizeof alphabet];
+        const std::int32_t width = static_cast<std::int32_t>(rng() % 20) - 2;
+        SCOPED_TRACE(::testing::Message() << "round " << round);
+        ASSERT_EQ(digest_of(text), digest_of(testing::reference_join(text, width)));
+    }
+    EXPECT_FALSE(digest_of("A word\r\n") == digest_of("B word\r\n"));
+    EXPECT_FALSE(digest_of("ab") == digest_of("ab\r "));  // a CR dropped, a space added
+    EXPECT_FALSE(digest_of("ad") == digest_of("bc"));  // same sum, not the same squares
+
+    // Far more of the largest byte than one run of lanes may hold unflushed.
+    const std::string high(1'000'003, '\xFF');
+    const JoinDigest big = digest_of(high);
+    EXPECT_EQ(big.bytes, high.size());
+    EXPECT_EQ(big.sum, high.size() * 255);
+    EXPECT_EQ(big.sum_of_squares, high.size() * 255 * 255);
 }
 
 }  // namespace

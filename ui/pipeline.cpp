@@ -29,6 +29,9 @@ constexpr const char* cant_write_first_temp =
     "write protect or no free space.\n";
 constexpr const char* cant_read_second_temp =
     "Sorry, can't read the temporary file parafoldtemp2.txt.\n";
+constexpr const char* temp_files_changed =
+    "Sorry, another run in the current folder changed the temporary files parafoldtemp.txt and "
+    "parafoldtemp2.txt while this one used them. Please run it again.\n";
 constexpr const char* out_of_memory = "Sorry, not enough memory to hold the whole text.\n";
 
 bool is_space(char c) {
@@ -52,9 +55,10 @@ struct HandOver {
 };
 
 // Opens `h.from` with "r+b" (it must exist and be writable, though it is
-// only read), creates `h.to` and streams the one into the other. Says why
-// and returns false when it fails.
-bool hand_over(const HandOver& h, std::FILE* messages) {
+// only read), creates `h.to` and streams the one into the other, summing what
+// was read and written where asked. Says why and returns false when it fails.
+bool hand_over(const HandOver& h, std::FILE* messages, JoinDigest* of_read = nullptr,
+               JoinDigest* of_written = nullptr) {
     std::FILE* in = std::fopen(h.from, "r+b");
     if (!in) {
         say(messages, h.cant_open);
@@ -71,7 +75,7 @@ bool hand_over(const HandOver& h, std::FILE* messages) {
     std::setvbuf(out, nullptr, _IONBF, 0);
     Streamed streamed = Streamed::read_failed;
     try {
-        streamed = transform_stream(in, out, h.how);
+        streamed = transform_stream(in, out, h.how, std::size_t{1} << 20, of_read, of_written);
     } catch (...) {
         std::fclose(in);
         std::fclose(out);
@@ -110,7 +114,11 @@ int reshape_through_temp_files(const ProcessRequest& request, std::FILE* message
                                    cant_read_input,
                                    cant_write_first_temp,
                                    cant_write_first_temp};
-    if (!hand_over(into_first_temp, messages)) return 1;
+    // What the filter must give back, to tell whether another run in the
+    // same folder, which uses the same temporary names, changed the files
+    // while this one used them.
+    JoinDigest given_to_filter, taken_from_filter;
+    if (!hand_over(into_first_temp, messages, nullptr, &given_to_filter)) return 1;
 
     const std::int32_t width = request.autodetect
                                    ? most_common_line_length(first_temp_name, report) - 6
@@ -131,7 +139,14 @@ int reshape_through_temp_files(const ProcessRequest& request, std::FILE* message
                                cant_read_second_temp,
                                cant_create_output,
                                cant_write_output};
-    return hand_over(into_output, messages) ? 0 : 1;
+    if (!hand_over(into_output, messages, &taken_from_filter)) return 1;
+    // The reading-quality unwrap may drop hyphens and turns a lone CR into a
+    // line end, so only the dialog's filter keeps the sums.
+    if (!request.smart && !(taken_from_filter == given_to_filter)) {
+        say(messages, temp_files_changed);
+        return 1;
+    }
+    return 0;
 }
 
 int run_ereader_road(const ProcessRequest& request, std::FILE* messages, std::FILE* report) {

@@ -56,7 +56,10 @@ std::int32_t column_value(std::string_view column_text);
 
 // Runs the request. Returns 0 when the output file was written completely,
 // 1 otherwise; the output file is then left as it was unless the filter
-// itself had begun writing it on the plain road. Diagnostics, each a line
+// itself had begun writing it on the plain road. On the e-reader road, a run
+// whose temporary files were changed meanwhile by another run in the same
+// folder (their names are fixed) fails rather than pass the other's text off
+// as its own; its output, written by then, may hold that text. Diagnostics, each a line
 // saying why, go to standard output, as does the length report of the
 // e-reader road's estimate.
 int run_pipeline(const ProcessRequest& request);
