@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "engine/estimate.h"
-#include "engine/file_identity.h"
+#include "engine/filter_files.h"
 #include "engine/join.h"
 #include "engine/failure_text.h"
 
@@ -50,34 +50,11 @@ int reflow_file(const char* input_path, const char* output_path, std::int32_t wi
     if (width == -1) width = average_line_length(input_path);
 
     // "r+b": the input must exist and be writable, though it is only read.
-    std::FILE* in = std::fopen(input_path, "r+b");
-    if (!in) {
-        say(messages, failure_text::cant_find_input);
-        return 1;
-    }
-    // Opening the output truncates it, so it must not be the input by any name.
-    if (same_file(input_path, output_path)) {
-        std::fclose(in);
-        say(messages, failure_text::output_is_input);
-        return 1;
-    }
-    std::FILE* out = std::fopen(output_path, "w+b");
-    if (!out) {
-        std::fclose(in);
-        say(messages, failure_text::cant_create_output);
-        return 1;
-    }
-    // The blocks are large: let them go straight to the system, uncopied.
-    std::setvbuf(in, nullptr, _IONBF, 0);
-    std::setvbuf(out, nullptr, _IONBF, 0);
-
-    int status = copy_joined(in, out, width, messages);
-    std::fclose(in);
-    if (std::fclose(out) != 0 && status == 0) {
-        say(messages, failure_text::cant_write_output);
-        status = 1;
-    }
-    return status;
+    std::FILE* in = open_filter_input(input_path, "r+b", output_path, messages);
+    if (!in) return 1;
+    std::FILE* out = create_filter_output(output_path, in, messages);
+    if (!out) return 1;
+    return close_filter_files(in, out, copy_joined(in, out, width, messages), messages);
 }
 
 }  // namespace parafold

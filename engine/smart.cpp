@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/file_identity.h"
+#include "engine/filter_files.h"
 #include "engine/failure_text.h"
 #include "engine/smart_join.h"
 
@@ -69,18 +69,8 @@ int write_joined(std::FILE* in, std::FILE* out, char* block, SmartJoin& join,
 
 int smart_reflow_file(const char* input_path, const char* output_path,
                       const SmartOptions& options, std::FILE* messages, SmartReport* report) {
-    std::FILE* in = std::fopen(input_path, "rb");
-    if (!in) {
-        say(messages, failure_text::cant_find_input);
-        return 1;
-    }
-    // Opening the output truncates it, so it must not be the input by any name.
-    if (same_file(input_path, output_path)) {
-        std::fclose(in);
-        say(messages, failure_text::output_is_input);
-        return 1;
-    }
-    std::setvbuf(in, nullptr, _IONBF, 0);
+    std::FILE* in = open_filter_input(input_path, "rb", output_path, messages);
+    if (!in) return 1;
     std::unique_ptr<char[]> block(new char[block_bytes]);
     Vocabulary vocabulary;
     TextLayout layout;
@@ -96,23 +86,13 @@ int smart_reflow_file(const char* input_path, const char* output_path,
         report->wrapped = layout.wrapped;
     }
 
-    std::FILE* out = std::fopen(output_path, "w+b");
-    if (!out) {
-        std::fclose(in);
-        say(messages, failure_text::cant_create_output);
-        return 1;
-    }
-    std::setvbuf(out, nullptr, _IONBF, 0);
+    std::FILE* out = create_filter_output(output_path, in, messages);
+    if (!out) return 1;
     SmartJoin join;
     join.layout = layout;
     if (options.dehyphenate) join.vocabulary = &vocabulary;
-    int status = write_joined(in, out, block.get(), join, messages);
-    std::fclose(in);
-    if (std::fclose(out) != 0 && status == 0) {
-        say(messages, failure_text::cant_write_output);
-        status = 1;
-    }
-    return status;
+    return close_filter_files(in, out, write_joined(in, out, block.get(), join, messages),
+                              messages);
 }
 
 }  // namespace parafold
