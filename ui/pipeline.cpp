@@ -117,8 +117,12 @@ int reshape_through_temp_files(const ProcessRequest& request, std::FILE* message
     // What the filter must give back, to tell whether another run in the
     // same folder, which uses the same temporary names, changed the files
     // while this one used them.
+    // The reading-quality unwrap may drop hyphens and turns a lone CR into a
+    // line end, so only the dialog's filter keeps the sums.
+    const bool check_sums = !request.smart;
     JoinDigest given_to_filter, taken_from_filter;
-    if (!hand_over(into_first_temp, messages, nullptr, &given_to_filter)) return 1;
+    if (!hand_over(into_first_temp, messages, nullptr, check_sums ? &given_to_filter : nullptr))
+        return 1;
 
     const std::int32_t width = request.autodetect
                                    ? most_common_line_length(first_temp_name, report) - 6
@@ -139,10 +143,8 @@ int reshape_through_temp_files(const ProcessRequest& request, std::FILE* message
                                cant_read_second_temp,
                                cant_create_output,
                                cant_write_output};
-    if (!hand_over(into_output, messages, &taken_from_filter)) return 1;
-    // The reading-quality unwrap may drop hyphens and turns a lone CR into a
-    // line end, so only the dialog's filter keeps the sums.
-    if (!request.smart && !(taken_from_filter == given_to_filter)) {
+    if (!hand_over(into_output, messages, check_sums ? &taken_from_filter : nullptr)) return 1;
+    if (!(taken_from_filter == given_to_filter)) {
         say(messages, temp_files_changed);
         return 1;
     }
