@@ -9,6 +9,7 @@
 #include "engine/pieces.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/reference_pieces.h"
+#include "tests/test_files.h"
 
 namespace {
 
@@ -17,14 +18,10 @@ using namespace parafold::fuzz;
 
 // The report that most_common_line_length writes, captured.
 std::string report_of(const std::string& path, std::int32_t& result) {
-    std::FILE* sink = std::tmpfile();
-    if (!sink) std::abort();
-    result = most_common_line_length(path.c_str(), sink);
-    std::rewind(sink);
-    std::string report;
-    for (int c; (c = std::fgetc(sink)) != EOF;) report += static_cast<char>(c);
-    std::fclose(sink);
-    return report;
+    return testing::capture([&](std::FILE* report) {
+        result = most_common_line_length(path.c_str(), report);
+        return 0;
+    }).messages;
 }
 
 }  // namespace

@@ -20,20 +20,13 @@ using testing::reference_join;
 using testing::TempDir;
 using testing::write_file;
 
-// Runs reflow_file with its messages captured.
-struct Outcome {
-    int status;
-    std::string messages;
-};
+using testing::Outcome;
 
+// Runs reflow_file with its messages captured.
 Outcome reflow_captured(const std::string& in, const std::string& out, std::int32_t width) {
-    std::FILE* sink = std::tmpfile();
-    const int status = reflow_file(in.c_str(), out.c_str(), width, sink);
-    std::rewind(sink);
-    std::string text;
-    for (int c; (c = std::fgetc(sink)) != EOF;) text += static_cast<char>(c);
-    std::fclose(sink);
-    return {status, text};
+    return testing::capture([&](std::FILE* messages) {
+        return reflow_file(in.c_str(), out.c_str(), width, messages);
+    });
 }
 
 const char cant_find[] = "Can't find the input file.\n";

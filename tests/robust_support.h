@@ -13,6 +13,7 @@
 #include <string>
 
 #include "engine/failure_text.h"
+#include "tests/test_files.h"
 
 namespace parafold::testing {
 
@@ -21,28 +22,11 @@ namespace parafold::testing {
 inline const std::string sample = "Once upon a\r\ntime there\r\nwas a cat.\r\n\r\nThe end\r\n";
 inline const std::string sample_joined = "Once upon a time there was a cat.\n\nThe end\n";
 
-// What a run returned and what it said.
-struct Outcome {
-    int status = -1;
-    std::string messages;
-};
-
 // The diagnostic texts of reflow_file and friends, under short names.
 inline constexpr const char* cant_find = failure_text::cant_find_input;
 inline constexpr const char* cant_create = failure_text::cant_create_output;
 inline constexpr const char* cant_write = failure_text::cant_write_output;
 inline constexpr const char* same_file_text = failure_text::output_is_input;
-
-// Runs `job` with a stream for its messages and collects both.
-inline Outcome capture(const std::function<int(std::FILE* messages)>& job) {
-    std::FILE* sink = std::tmpfile();
-    Outcome outcome;
-    outcome.status = job(sink);
-    std::rewind(sink);
-    for (int c; (c = std::fgetc(sink)) != EOF;) outcome.messages += static_cast<char>(c);
-    std::fclose(sink);
-    return outcome;
-}
 
 // How a job run in a child process ended.
 struct ChildRun {

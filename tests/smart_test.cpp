@@ -250,20 +250,13 @@ TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
 
 // ------------------------------------------------------------------ files
 
-struct Outcome {
-    int status;
-    std::string messages;
-};
+using testing::Outcome;
 
 Outcome smart_captured(const std::string& in, const std::string& out, const SmartOptions& options,
                        SmartReport* report = nullptr) {
-    std::FILE* sink = std::tmpfile();
-    const int status = smart_reflow_file(in.c_str(), out.c_str(), options, sink, report);
-    std::rewind(sink);
-    std::string text;
-    for (int c; (c = std::fgetc(sink)) != EOF;) text += static_cast<char>(c);
-    std::fclose(sink);
-    return {status, text};
+    return testing::capture([&](std::FILE* messages) {
+        return smart_reflow_file(in.c_str(), out.c_str(), options, messages, report);
+    });
 }
 
 TEST(SmartReflowFile, JoinsAndReportsTheWidth) {

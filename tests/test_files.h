@@ -2,8 +2,11 @@
 // everything in it when the test ends.
 #pragma once
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <string>
@@ -43,5 +46,23 @@ inline std::string read_file(const std::string& path) {
 }
 
 inline bool exists(const std::string& path) { return std::filesystem::exists(path); }
+
+// What a run returned and what it said.
+struct Outcome {
+    int status = -1;
+    std::string messages;
+};
+
+// Runs `job` with a stream for its messages and collects both.
+inline Outcome capture(const std::function<int(std::FILE* messages)>& job) {
+    std::FILE* sink = std::tmpfile();
+    if (!sink) std::abort();
+    Outcome outcome;
+    outcome.status = job(sink);
+    std::rewind(sink);
+    for (int c; (c = std::fgetc(sink)) != EOF;) outcome.messages += static_cast<char>(c);
+    std::fclose(sink);
+    return outcome;
+}
 
 }  // namespace parafold::testing

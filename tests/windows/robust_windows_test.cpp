@@ -14,6 +14,7 @@
 #include "engine/estimate.h"
 #include "engine/failure_text.h"
 #include "engine/reflow.h"
+#include "tests/test_files.h"
 #include "ui/pipeline.h"
 
 namespace parafold {
@@ -62,19 +63,12 @@ std::string read_bytes(const std::string& path) {
     return bytes;
 }
 
-struct Said {
-    int status;
-    std::string messages;
-};
+using Said = parafold::testing::Outcome;
 
 Said reflow(const std::string& in, const std::string& out, std::int32_t width = 10) {
-    std::FILE* sink = std::tmpfile();
-    const int status = reflow_file(in.c_str(), out.c_str(), width, sink);
-    std::rewind(sink);
-    std::string messages;
-    for (int c; (c = std::fgetc(sink)) != EOF;) messages += static_cast<char>(c);
-    std::fclose(sink);
-    return {status, messages};
+    return parafold::testing::capture([&](std::FILE* messages) {
+        return reflow_file(in.c_str(), out.c_str(), width, messages);
+    });
 }
 
 // Names in the ANSI code page (Wine's is 1252 here): bytes that Latin-1 reads
