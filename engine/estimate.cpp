@@ -48,13 +48,16 @@ std::int32_t most_common_line_length(const char* path) {
 std::int32_t most_common_line_length(const char* path, std::FILE* report) {
     auto stats = std::make_unique<PieceStats>();
     if (!measure_file(path, *stats)) return -1;
-    if (report) {
-        for (int length = 0; length < reported_lengths; ++length) {
-            std::fprintf(report, "%d:%" PRId64 "\n", length, stats->length_counts[length]);
-        }
-        std::fflush(report);
-    }
+    write_length_report(*stats, report);
     return most_common_length(*stats);
+}
+
+void write_length_report(const PieceStats& stats, std::FILE* report) {
+    if (!report) return;
+    for (int length = 0; length < reported_lengths; ++length) {
+        std::fprintf(report, "%d:%" PRId64 "\n", length, stats.length_counts[length]);
+    }
+    std::fflush(report);
 }
 
 }  // namespace parafold

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "engine/pieces.h"
+
 namespace parafold {
 
 // The mean measured length of the file's pieces, truncated; 0 for an empty
@@ -23,5 +25,9 @@ std::int32_t most_common_line_length(const char* path);
 
 // The same, with the report written to `report` (nullptr: no report).
 std::int32_t most_common_line_length(const char* path, std::FILE* report);
+
+// The report of 255 lines "length:count\n" of pieces measured by the
+// caller, as most_common_line_length writes it (nullptr: none).
+void write_length_report(const PieceStats& stats, std::FILE* report);
 
 }  // namespace parafold

@@ -1,46 +1,102 @@
 #include "engine/filter_files.h"
 
-#include "engine/failure_text.h"
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "engine/file_identity.h"
 
 namespace parafold {
+namespace {
 
-using failure_text::say;
+bool is_standard(const char* path) { return std::strcmp(path, standard_stream_path) == 0; }
 
-std::FILE* open_filter_input(const char* input_path, const char* mode, const char* output_path,
-                             std::FILE* messages) {
-    std::FILE* input = std::fopen(input_path, mode);
-    if (!input) {
-        say(messages, failure_text::cant_find_input);
-        return nullptr;
-    }
-    if (same_file(input_path, output_path)) {
-        std::fclose(input);
-        say(messages, failure_text::output_is_input);
-        return nullptr;
-    }
-    std::setvbuf(input, nullptr, _IONBF, 0);
-    return input;
+// Standard input and output carry bytes unchanged: on Windows they start in
+// text mode, which would turn LF into CR LF and end input at a Ctrl-Z.
+std::FILE* standard_stream(std::FILE* stream) {
+#ifdef _WIN32
+    _setmode(_fileno(stream), _O_BINARY);
+#endif
+    return stream;
 }
 
-std::FILE* create_filter_output(const char* output_path, std::FILE* input, std::FILE* messages) {
-    std::FILE* output = std::fopen(output_path, "w+b");
-    if (!output) {
-        std::fclose(input);
-        say(messages, failure_text::cant_create_output);
-        return nullptr;
+}  // namespace
+
+bool names_stream(const char* path) {
+    if (is_standard(path)) return true;
+    try {
+        std::error_code error;
+        const std::filesystem::file_status status = std::filesystem::status(path, error);
+        if (error) return false;
+        return std::filesystem::is_fifo(status) || std::filesystem::is_character_file(status) ||
+               std::filesystem::is_block_file(status) || std::filesystem::is_socket(status);
+    } catch (...) {
+        // A path the library cannot convert: opened as a file, as ever.
+        return false;
     }
-    std::setvbuf(output, nullptr, _IONBF, 0);
-    return output;
 }
 
-int close_filter_files(std::FILE* input, std::FILE* output, int status, std::FILE* messages) {
-    std::fclose(input);
-    if (std::fclose(output) != 0 && status == 0) {
-        say(messages, failure_text::cant_write_output);
-        return 1;
+Failure open_filter_input(const char* path, const char* mode, const char* output_path,
+                          FileEnd& end) {
+    end = FileEnd{};
+    end.standard = is_standard(path);
+    end.stream = names_stream(path);
+    end.file = end.standard ? standard_stream(stdin) : std::fopen(path, end.stream ? "rb" : mode);
+    if (!end.file) return Failure::cant_find_input;
+    if (!end.stream && output_path && !is_standard(output_path) && same_file(path, output_path)) {
+        close_end(end);
+        return Failure::output_is_input;
     }
+    if (!end.standard) std::setvbuf(end.file, nullptr, _IONBF, 0);
+    return Failure::none;
+}
+
+Failure open_filter_output(const char* path, const char* mode, FileEnd& end) {
+    end = FileEnd{};
+    end.standard = is_standard(path);
+    end.stream = names_stream(path);
+    end.file = end.standard ? standard_stream(stdout) : std::fopen(path, end.stream ? "wb" : mode);
+    if (!end.file) return Failure::cant_create_output;
+    if (!end.standard) std::setvbuf(end.file, nullptr, _IONBF, 0);
+    return Failure::none;
+}
+
+bool close_end(FileEnd& end) {
+    if (!end.file) return true;
+    std::FILE* const file = end.file;
+    end.file = nullptr;
+    if (end.standard) return std::fflush(file) == 0 && !std::ferror(file);
+    return std::fclose(file) == 0;
+}
+
+Failure close_filter_files(FileEnd& input, FileEnd& output, Failure status) {
+    close_end(input);
+    if (!close_end(output) && status == Failure::none) return Failure::cant_write_output;
     return status;
+}
+
+BlockSource file_source(FileEnd& end) {
+    BlockSource source{[&end](char* block, std::size_t size) {
+                           return std::fread(block, 1, size, end.file);
+                       },
+                       [&end] { return std::ferror(end.file) != 0; },
+                       {}};
+    if (!end.stream) {
+        source.rewind = [&end] { return std::fseek(end.file, 0, SEEK_SET) == 0; };
+    }
+    return source;
+}
+
+BlockSink file_sink(FileEnd& end) {
+    return {[&end](const char* data, std::size_t size) {
+                return size == 0 || std::fwrite(data, 1, size, end.file) == size;
+            },
+            {}};
 }
 
 }  // namespace parafold

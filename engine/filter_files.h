@@ -1,24 +1,65 @@
-// Opening and closing the two files of a filter run, with the checks and
-// messages every filter owes its user.
+// The two files of a filter run: opening them with the checks every filter
+// owes its user, reading and writing them in blocks, closing them.
+//
+// A path is opened as what it names needs:
+//  - "-" is standard input as an input and standard output as an output;
+//  - a path naming a pipe, a FIFO, a terminal, a socket or a device is
+//    opened only for reading (an input) or only for writing (an output), so
+//    that the process never holds the other end of its own pipe and waits
+//    for an end that it would have to give itself;
+//  - any other path (a regular file, or one that does not exist yet) with
+//    the mode the filter asks for.
+// The first two are streams: read once, front to back.
 #pragma once
 
 #include <cstdio>
 
+#include "engine/blocks.h"
+#include "engine/digest.h"
+#include "engine/failure_text.h"
+
 namespace parafold {
 
-// Opens the input with `mode`, unbuffered (the filters read large blocks).
-// Refuses, before anything is written, an output path that names the same
-// file by any name, since creating the output truncates it. Says why and
-// returns nullptr when it fails.
-std::FILE* open_filter_input(const char* input_path, const char* mode, const char* output_path,
-                             std::FILE* messages);
+inline constexpr const char* standard_stream_path = "-";
 
-// Creates (or truncates) the output, unbuffered. On failure says why,
-// closes `input` and returns nullptr.
-std::FILE* create_filter_output(const char* output_path, std::FILE* input, std::FILE* messages);
+// True for "-" and for a path that names an existing pipe, FIFO,
+// terminal, socket or device.
+bool names_stream(const char* path);
 
-// Closes both files and returns `status`, or 1 when closing the output
-// failed (its last bytes may never have reached the disk).
-int close_filter_files(std::FILE* input, std::FILE* output, int status, std::FILE* messages);
+struct FileEnd {
+    std::FILE* file = nullptr;
+    bool standard = false;  // standard input or output: flushed, never closed
+    bool stream = false;    // see above; cannot be rewound
+};
+
+// What a filter run over two files reports: how it ended, and digests of
+// the bytes it read from its input and wrote to its output.
+struct FilterOutcome {
+    Failure failure = Failure::none;
+    ByteDigest read, written;
+};
+
+// Opens the input (with `mode` when it is not a stream), unbuffered.
+// When the input is not a stream and `output_path` is given (and is not
+// "-"), refuses before anything is written an output path that names the
+// same file by any name, since creating the output truncates it.
+Failure open_filter_input(const char* path, const char* mode, const char* output_path,
+                          FileEnd& end);
+
+// Opens the output (with `mode` when it is not a stream), unbuffered.
+Failure open_filter_output(const char* path, const char* mode, FileEnd& end);
+
+// Closes an end (standard streams are only flushed). False when an output
+// could not be closed or flushed: its last bytes may never have arrived.
+bool close_end(FileEnd& end);
+
+// Closes both ends and returns `status`, or cant_write_output when closing
+// the output failed.
+Failure close_filter_files(FileEnd& input, FileEnd& output, Failure status);
+
+// The bottom layers over an open end (see engine/blocks.h). Only an end
+// that is not a stream can rewind.
+BlockSource file_source(FileEnd& end);
+BlockSink file_sink(FileEnd& end);
 
 }  // namespace parafold

@@ -4,24 +4,31 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "engine/filter_files.h"
+
 namespace parafold {
 
-// Copies the input file to the output file, writing each LF of the input
-// as LF where the line is a real break and as one space where the line was
-// only wrapped (see engine/join.h for the rule); CR and NUL bytes are
-// dropped. A width of -1 first estimates the width with
-// average_line_length() on the input.
+// Copies the input to the output, writing each LF of the input as LF where
+// the line is a real break and as one space where the line was only
+// wrapped (see engine/join.h for the rule); CR and NUL bytes are dropped.
+// Either path may be "-" or name a stream (see engine/filter_files.h).
 //
-// Returns 0 when the whole input was read and the whole output written and
-// closed; 1 when the input cannot be opened (it must exist and be writable,
-// though it is never written), when the output names the same file as the
-// input, when the output cannot be created, or on any read or write error.
-// The reason goes to standard output.
-int reflow_file(const char* input_path, const char* output_path, std::int32_t width);
+// A width of -1 first estimates the width: average_line_length() of the
+// input file; of a stream, the mean of the same pieces in its first 8 MiB,
+// which are held in memory meanwhile (all of it when it is shorter).
+//
+// The input must exist and, unless it is a stream, be writable, though it
+// is never written: otherwise cant_find_input. Also output_is_input,
+// cant_create_output, and cant_read_input or cant_write_output on any read
+// or write error (including closing the output).
+FilterOutcome reflow_between(const char* input_path, const char* output_path, std::int32_t width);
 
-// The same, with the diagnostic texts written to `messages` instead of
-// standard output (nullptr: nowhere).
+// The same with the outcome as the int status, 0 or 1, and its text written
+// to `messages` (nullptr: nowhere).
 int reflow_file(const char* input_path, const char* output_path, std::int32_t width,
                 std::FILE* messages);
+
+// The same with the text written to standard output.
+int reflow_file(const char* input_path, const char* output_path, std::int32_t width);
 
 }  // namespace parafold

@@ -1,10 +1,12 @@
 #include "engine/smart.h"
 
+#include <algorithm>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 
-#include "engine/filter_files.h"
-#include "engine/failure_text.h"
+#include "engine/blocks.h"
 #include "engine/smart_join.h"
 
 namespace parafold {
@@ -13,86 +15,127 @@ namespace {
 // Small enough that a block and its output stay in the processor's cache.
 constexpr std::size_t block_bytes = 256 << 10;
 
-using failure_text::say;
-
 // The layout of a text shows long before this many bytes: beyond them a
 // large file is read a second time only for its vocabulary.
 constexpr std::size_t layout_sample_bytes = 8 << 20;
 
-// Reads the input once to learn its layout from its first
-// `layout_sample_bytes` (and, when `vocabulary` is set, the words of the
-// whole text). Returns false on a read error.
-bool learn_layout(std::FILE* in, char* block, std::int32_t columns, Vocabulary* vocabulary,
-                  TextLayout& layout) {
+// What the join needs to know before its first output, and where it then
+// reads the text from its first byte.
+struct Learnt {
+    TextLayout layout;
+    Vocabulary vocabulary;
+    Sample sample;          // a stream's first bytes, held in memory
+    BlockSource replayed;   // the sample, then the rest of the stream
+    BlockSource* text = nullptr;
+};
+
+// Learns the layout of `source` from its first `layout_sample_bytes` and,
+// with dehyphenation, the words of the whole text. A source that can go
+// back to its start is read once for that and then rewound. A stream
+// cannot: its sample is kept in memory and given again ahead of the rest,
+// and the vocabulary comes from the sample alone.
+Failure learn(BlockSource& source, const SmartOptions& options, Learnt& learnt) {
     auto scan = std::make_unique<LayoutScan>();
-    scan->vocabulary = vocabulary;
-    for (std::size_t read = 0; vocabulary || read < layout_sample_bytes;) {
-        // The layout comes from the sample alone, with or without a vocabulary.
-        scan->words_only = read >= layout_sample_bytes;
-        const std::size_t got = std::fread(block, 1, block_bytes, in);
-        scan_layout(*scan, block, got);
-        read += got;
-        if (got < block_bytes) break;
+    scan->vocabulary = options.dehyphenate ? &learnt.vocabulary : nullptr;
+    if (source.rewind) {
+        std::unique_ptr<char[]> block(new char[block_bytes]);
+        for (std::size_t read = 0; scan->vocabulary || read < layout_sample_bytes;) {
+            // The layout comes from the sample alone, with or without a vocabulary.
+            scan->words_only = read >= layout_sample_bytes;
+            const std::size_t got = source.read(block.get(), block_bytes);
+            scan_layout(*scan, block.get(), got);
+            read += got;
+            if (got < block_bytes) break;
+        }
+        if (source.failed() || !rewound(source)) return Failure::cant_read_input;
+        learnt.text = &source;
+    } else {
+        if (!read_sample(source, layout_sample_bytes, learnt.sample)) return Failure::cant_read_input;
+        const std::string& bytes = learnt.sample.bytes;
+        for (std::size_t at = 0; at < bytes.size(); at += block_bytes) {
+            scan_layout(*scan, bytes.data() + at, std::min(block_bytes, bytes.size() - at));
+        }
+        learnt.replayed = replay(learnt.sample, source);
+        learnt.text = &learnt.replayed;
     }
-    if (std::ferror(in)) return false;
-    layout = finish_layout(*scan, columns);
-    return true;
+    learnt.layout = finish_layout(*scan, options.columns);
+    return Failure::none;
 }
 
-// Streams the input through the join into the output. Returns 0, or 1
-// after saying what failed.
-int write_joined(std::FILE* in, std::FILE* out, char* block, SmartJoin& join,
-                 std::FILE* messages) {
+// Streams the text through the join into `out`.
+Failure write_joined(BlockSource& in, BlockSink& out, SmartJoin& join) {
+    std::unique_ptr<char[]> block(new char[block_bytes]);
     // Room for a block's output and, after the last block, for what the
     // end of the input leaves pending.
     std::unique_ptr<char[]> joined(new char[smart_join_room(block_bytes) + smart_join_room(0)]);
     for (;;) {
-        const std::size_t got = std::fread(block, 1, block_bytes, in);
-        std::size_t kept = smart_join(join, block, got, joined.get());
+        const std::size_t got = in.read(block.get(), block_bytes);
+        std::size_t kept = smart_join(join, block.get(), got, joined.get());
         const bool done = got < block_bytes;
         if (done) {
-            if (std::ferror(in)) {
-                say(messages, failure_text::cant_read_input);
-                return 1;
-            }
+            if (in.failed()) return Failure::cant_read_input;
             kept += smart_join_finish(join, joined.get() + kept);
         }
-        if (kept != 0 && std::fwrite(joined.get(), 1, kept, out) != kept) {
-            say(messages, failure_text::cant_write_output);
-            return 1;
-        }
-        if (done) return 0;
+        if (kept != 0 && !out.write(joined.get(), kept)) return Failure::cant_write_output;
+        if (done) return out.finish && !out.finish() ? Failure::cant_write_output : Failure::none;
     }
+}
+
+// The file road: opens both ends and runs the unwrap; the caller closes
+// the ends. The digests sit right on the files, so that they cover the
+// bytes as stored whatever a layer above them does.
+Failure smart_ends(const char* input_path, const char* output_path, const SmartOptions& options,
+                   SmartReport* report, FileEnd& in, FileEnd& out, FilterOutcome& outcome) {
+    Failure failure = open_filter_input(input_path, "rb", output_path, in);
+    if (failure != Failure::none) return failure;
+    BlockSource file = file_source(in);
+    BlockSource read = digest_tap(file, outcome.read);
+    // A decoding layer over `read` goes here, with its encoder under
+    // `written` below.
+    BlockSource& text = read;
+
+    Learnt learnt;
+    failure = learn(text, options, learnt);
+    if (failure != Failure::none) return failure;
+    if (report) {
+        report->width = learnt.layout.wrapped ? learnt.layout.width : 0;
+        report->wrapped = learnt.layout.wrapped;
+    }
+
+    // The output is created only once the input proved readable.
+    failure = open_filter_output(output_path, "w+b", out);
+    if (failure != Failure::none) return failure;
+    BlockSink file_out = file_sink(out);
+    BlockSink written = digest_tap(file_out, outcome.written);
+    BlockSink& joined = written;
+
+    SmartJoin join;
+    join.layout = learnt.layout;
+    if (options.dehyphenate) join.vocabulary = &learnt.vocabulary;
+    return write_joined(*learnt.text, joined, join);
 }
 
 }  // namespace
 
+FilterOutcome smart_reflow_between(const char* input_path, const char* output_path,
+                                   const SmartOptions& options, SmartReport* report) {
+    FilterOutcome outcome;
+    FileEnd in, out;
+    Failure failure = Failure::out_of_memory;
+    try {
+        failure = smart_ends(input_path, output_path, options, report, in, out, outcome);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    outcome.failure = close_filter_files(in, out, failure);
+    return outcome;
+}
+
 int smart_reflow_file(const char* input_path, const char* output_path,
                       const SmartOptions& options, std::FILE* messages, SmartReport* report) {
-    std::FILE* in = open_filter_input(input_path, "rb", output_path, messages);
-    if (!in) return 1;
-    std::unique_ptr<char[]> block(new char[block_bytes]);
-    Vocabulary vocabulary;
-    TextLayout layout;
-    if (!learn_layout(in, block.get(), options.columns,
-                      options.dehyphenate ? &vocabulary : nullptr, layout) ||
-        std::fseek(in, 0, SEEK_SET) != 0) {
-        std::fclose(in);
-        say(messages, failure_text::cant_read_input);
-        return 1;
-    }
-    if (report) {
-        report->width = layout.wrapped ? layout.width : 0;
-        report->wrapped = layout.wrapped;
-    }
-
-    std::FILE* out = create_filter_output(output_path, in, messages);
-    if (!out) return 1;
-    SmartJoin join;
-    join.layout = layout;
-    if (options.dehyphenate) join.vocabulary = &vocabulary;
-    return close_filter_files(in, out, write_joined(in, out, block.get(), join, messages),
-                              messages);
+    const Failure failure = smart_reflow_between(input_path, output_path, options, report).failure;
+    failure_text::say(messages, text_of(failure));
+    return status_of(failure);
 }
 
 }  // namespace parafold

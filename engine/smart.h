@@ -1,17 +1,21 @@
 // The reading-quality unwrap: joins the wrapped lines of each paragraph and
 // keeps every break that shows evidence of being meant.
 //
-// It reads the input twice. The first pass learns the text's layout from
-// its first 8 MiB: the wrap width (unless the caller gives it), the
-// indentation of the body text and whether the text is UTF-8 (widths then
-// count characters, not bytes); for dehyphenation it reads the whole text
-// to learn its own vocabulary. The second pass streams the
-// lines through the break rule of engine/smart_join.h. Memory stays constant
-// whatever the file size, apart from the vocabulary.
+// It reads a file twice. The first pass learns the text's layout from its
+// first 8 MiB: the wrap width (unless the caller gives it), the indentation
+// of the body text and whether the text is UTF-8 (widths then count
+// characters, not bytes); for dehyphenation it reads the whole text to
+// learn its own vocabulary. The second pass streams the lines through the
+// break rule of engine/smart_join.h. A stream (standard input, a pipe; see
+// engine/filter_files.h) cannot be read twice: its first 8 MiB are held in
+// memory, learnt from (the vocabulary too) and joined ahead of the rest.
+// Memory stays bounded whatever the size, apart from the vocabulary.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+
+#include "engine/filter_files.h"
 
 namespace parafold {
 
@@ -29,17 +33,23 @@ struct SmartReport {
     bool wrapped = false;    // false: no dominant wrap width, line breaks copied unchanged
 };
 
-// Writes the input file to the output file with the wrapped lines of each
-// paragraph joined (see engine/smart_join.h). Line ends come out as LF
-// whatever the input used (CR LF, LF or a lone CR); no CR reaches the
-// output. A text with no dominant wrap width (and no `columns`) is copied
-// with its line breaks unchanged and the report says so.
+// Writes the input to the output with the wrapped lines of each paragraph
+// joined (see engine/smart_join.h). Line ends come out as LF whatever the
+// input used (CR LF, LF or a lone CR); no CR reaches the output. A text with
+// no dominant wrap width (and no `columns`) is copied with its line breaks
+// unchanged and the report says so. Either path may be "-" or name a
+// stream. The output is created only once the input was read for its
+// layout.
 //
-// Returns 0 when the whole input was read and the whole output written and
-// closed; 1 when the input cannot be opened for reading, when the output
-// names the same file as the input, when the output cannot be created, or
-// on any read or write error. The reason goes to `messages` (nullptr:
-// nowhere), in the same words as reflow_file. `report` may be nullptr.
+// Fails with cant_find_input when the input cannot be opened for reading,
+// output_is_input, cant_create_output, cant_read_input or
+// cant_write_output on any read or write error, out_of_memory when the
+// vocabulary outgrows memory. `report` may be nullptr.
+FilterOutcome smart_reflow_between(const char* input_path, const char* output_path,
+                                   const SmartOptions& options, SmartReport* report = nullptr);
+
+// The same with the outcome as the int status, 0 or 1, and its text written
+// to `messages` (nullptr: nowhere), in the same words as reflow_file.
 int smart_reflow_file(const char* input_path, const char* output_path,
                       const SmartOptions& options, std::FILE* messages,
                       SmartReport* report = nullptr);

@@ -1,10 +1,10 @@
 // The e-reader transforms streamed piece by piece, in blocks of any size,
 // against the literal transforms applied to the whole text at once.
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
+#include "tests/memory_blocks.h"
 #include "tests/reference_transforms.h"
 #include "ui/piecewise.h"
 
@@ -16,20 +16,14 @@ using namespace parafold::fuzz;
 // The bytes `how` writes for `text` fed in blocks of `block_bytes`.
 std::string streamed(const std::string& text, const PiecewiseTransform& how,
                      std::size_t block_bytes) {
-    std::FILE* in = std::tmpfile();
-    std::FILE* out = std::tmpfile();
-    if (!in || !out) std::abort();
-    std::fwrite(text.data(), 1, text.size(), in);
-    std::rewind(in);
+    testing::MemoryBlocks blocks;
+    blocks.input = text;
+    BlockSource in = blocks.source();
+    BlockSink out = blocks.sink();
     if (transform_stream(in, out, how, block_bytes) != Streamed::whole) {
         difference("transform_stream status", "whole", "a failure");
     }
-    std::string result(static_cast<std::size_t>(std::ftell(out)), '\0');
-    std::rewind(out);
-    result.resize(std::fread(result.data(), 1, result.size(), out));
-    std::fclose(in);
-    std::fclose(out);
-    return result;
+    return blocks.output;
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ereader/transforms.h"
-#include "tests/reference_join.h"
+#include "tests/memory_blocks.h"
 
 namespace parafold {
 namespace {
@@ -16,17 +16,12 @@ namespace {
 // written.
 std::string stream_through(const std::string& text, const PiecewiseTransform& how,
                            std::size_t block_bytes) {
-    std::FILE* in = std::tmpfile();
-    std::FILE* out = std::tmpfile();
-    std::fwrite(text.data(), 1, text.size(), in);
-    std::rewind(in);
+    testing::MemoryBlocks blocks;
+    blocks.input = text;
+    BlockSource in = blocks.source();
+    BlockSink out = blocks.sink();
     EXPECT_EQ(transform_stream(in, out, how, block_bytes), Streamed::whole);
-    std::string result(static_cast<std::size_t>(std::ftell(out)), '\0');
-    std::rewind(out);
-    EXPECT_EQ(std::fread(result.data(), 1, result.size(), out), result.size());
-    std::fclose(in);
-    std::fclose(out);
-    return result;
+    return blocks.output;
 }
 
 // Texts made of the bytes the transforms care about, cut into blocks of every
@@ -64,35 +59,40 @@ TEST(TransformStream, RunsThatSpanBlocksStayTogether) {
     }
 }
 
-JoinDigest digest_of(std::string_view text) {
-    JoinDigest digest;
-    digest.add(text);
+ByteDigest digest_in_blocks(std::string_view text, std::size_t block) {
+    ByteDigest digest;
+    for (std::size_t at = 0; at < text.size(); at += block) digest.add(text.substr(at, block));
     return digest;
 }
 
-// The filter keeps the sums whatever the width; a different text of the same
-// length, or the same bytes with a CR or NUL dropped and another byte added,
-// does not.
-TEST(JoinDigest, FilterKeepsItAndOtherTextsDoNot) {
+// However a text is cut into blocks, its digest is the same; a text that
+// differs in one byte, in the place of its bytes or in its length is not.
+TEST(ByteDigest, DependsOnEveryByteAndItsPlaceNotOnTheBlocks) {
     std::mt19937 rng(5);
-    const char alphabet[] = {'\n', '\r', '\0', ' ', '.', 'a', 'b', '\xFF'};
-    for (int round = 0; round < 500; ++round) {
-        std::string text(rng() % 2000, '\0');
-        for (char& c : text) c = alphabet[rng() % sizeof alphabet];
-        const std::int32_t width = static_cast<std::int32_t>(rng() % 20) - 2;
+    for (int round = 0; round < 200; ++round) {
+        std::string text(rng() % 300, '\0');
+        for (char& c : text) c = static_cast<char>(rng());
         SCOPED_TRACE(::testing::Message() << "round " << round);
-        ASSERT_EQ(digest_of(text), digest_of(testing::reference_join(text, width)));
+        const ByteDigest whole = digest_in_blocks(text, text.size() + 1);
+        for (const std::size_t block : {1, 3, 31, 32, 33, 64}) {
+            ASSERT_TRUE(digest_in_blocks(text, block) == whole) << "blocks of " << block;
+        }
+        if (text.empty()) continue;
+        std::string changed = text;
+        changed[rng() % text.size()] ^= static_cast<char>(1 + rng() % 255);
+        EXPECT_FALSE(digest_in_blocks(changed, 7) == whole);
+        EXPECT_FALSE(digest_in_blocks(text + '\0', 7) == whole);
     }
-    EXPECT_FALSE(digest_of("A word\r\n") == digest_of("B word\r\n"));
-    EXPECT_FALSE(digest_of("ab") == digest_of("ab\r "));  // a CR dropped, a space added
-    EXPECT_FALSE(digest_of("ad") == digest_of("bc"));  // same sum, not the same squares
-
-    // Far more of the largest byte than one run of lanes may hold unflushed.
-    const std::string high(1'000'003, '\xFF');
-    const JoinDigest big = digest_of(high);
-    EXPECT_EQ(big.bytes, high.size());
-    EXPECT_EQ(big.sum, high.size() * 255);
-    EXPECT_EQ(big.sum_of_squares, high.size() * 255 * 255);
+    const char* const unlike[][2] = {
+        {"ab", "ba"},                          // the same bytes in another order
+        {"one two\nthree", "one two three"},  // a line end where a space was
+        {"word\r\n", "word\n\r"},
+        {"0123456789abcdef0123456789abcdefX", "0123456789abcdef0123456789abcdefY"},
+    };
+    for (const auto& pair : unlike) {
+        SCOPED_TRACE(pair[0]);
+        EXPECT_FALSE(digest_in_blocks(pair[0], 5) == digest_in_blocks(pair[1], 5));
+    }
 }
 
 }  // namespace

@@ -12,10 +12,10 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
+
+#include "engine/blocks.h"
 
 namespace parafold {
 
@@ -34,27 +34,10 @@ extern const PiecewiseTransform piecewise_indent;
 
 enum class Streamed { whole, read_failed, write_failed };
 
-// What the line-joining filter keeps of a text, summed so that its input
-// and its output can be compared: the filter drops CR and NUL and writes
-// every LF as LF or as a space, so both sides count the bytes other than CR
-// and NUL, with LF taken as a space. Two different texts of the same length
-// almost never agree in both sums.
-struct JoinDigest {
-    std::uint64_t bytes = 0;
-    std::uint64_t sum = 0;
-    std::uint64_t sum_of_squares = 0;
-
-    void add(std::string_view text);
-    bool operator==(const JoinDigest&) const = default;
-};
-
 // Reads `in` to its end in blocks of `block_bytes` and writes the transformed
-// bytes to `out`, adding what was read to `of_read` and what was written to
-// `of_written` where they are given. Memory: a block, the longest stretch
-// without a cut, and its result. Throws std::bad_alloc when even that cannot
-// be had.
-Streamed transform_stream(std::FILE* in, std::FILE* out, const PiecewiseTransform& how,
-                          std::size_t block_bytes = std::size_t{1} << 20,
-                          JoinDigest* of_read = nullptr, JoinDigest* of_written = nullptr);
+// bytes to `out`. Memory: a block, the longest stretch without a cut, and its
+// result. Throws std::bad_alloc when even that cannot be had.
+Streamed transform_stream(BlockSource& in, BlockSink& out, const PiecewiseTransform& how,
+                          std::size_t block_bytes = std::size_t{1} << 20);
 
 }  // namespace parafold

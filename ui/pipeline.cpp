@@ -6,7 +6,8 @@
 
 #include "engine/estimate.h"
 #include "engine/file_identity.h"
-#include "engine/failure_text.h"
+#include "engine/filter_files.h"
+#include "engine/pieces.h"
 #include "engine/reflow.h"
 #include "engine/smart.h"
 #include "ui/piecewise.h"
@@ -14,170 +15,182 @@
 namespace parafold {
 namespace {
 
-using failure_text::cant_create_output;
-using failure_text::cant_find_input;
-using failure_text::cant_read_input;
-using failure_text::cant_write_output;
-using failure_text::output_is_input;
-using failure_text::say;
-
-constexpr const char* names_a_temp_file =
-    "Sorry, the input or output file is one of the temporary files parafoldtemp.txt and "
-    "parafoldtemp2.txt. Please rename it.\n";
-constexpr const char* cant_write_first_temp =
-    "Sorry, can't write the temporary file parafoldtemp.txt in the current folder. Could be "
-    "write protect or no free space.\n";
-constexpr const char* cant_read_second_temp =
-    "Sorry, can't read the temporary file parafoldtemp2.txt.\n";
-constexpr const char* temp_files_changed =
-    "Sorry, another run in the current folder changed the temporary files parafoldtemp.txt and "
-    "parafoldtemp2.txt while this one used them. Please run it again.\n";
-constexpr const char* out_of_memory = "Sorry, not enough memory to hold the whole text.\n";
-
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+bool is_standard(const std::string& path) { return path == standard_stream_path; }
+
 bool names_temp_file(const std::string& path) {
-    return same_file(path.c_str(), first_temp_name) || same_file(path.c_str(), second_temp_name);
+    return !is_standard(path) &&
+           (same_file(path.c_str(), first_temp_name) || same_file(path.c_str(), second_temp_name));
+}
+
+// The width the join step uses: the one place that decides it, for both
+// roads. `first_temp` holds the pieces of the e-reader road's first
+// temporary file where the width comes from them (see measures_first_temp),
+// and is nullptr otherwise.
+//  - The e-reader road with "Autodetect Columns": the most common line
+//    length of the first temporary file less 6, whatever the column text
+//    says; its length report goes to `report`.
+//  - Otherwise the column text's value, where -1 asks for the mean line
+//    length of the text joined: of the first temporary file on the e-reader
+//    road; on the plain road only the filter reads the input, so it gets -1
+//    and takes the mean itself.
+//  - The reading-quality unwrap takes a positive width as it is and
+//    estimates its own for any other (0).
+std::int32_t decide_width(const ProcessRequest& request, const PieceStats* first_temp,
+                          std::FILE* report) {
+    std::int32_t width = column_value(request.column_text);
+    if (first_temp && request.autodetect) {
+        write_length_report(*first_temp, report);
+        width = most_common_length(*first_temp) - 6;
+    } else if (first_temp && width == -1 && !request.smart) {
+        width = mean_length(*first_temp);
+    }
+    if (request.smart) return width > 0 ? width : 0;
+    return width;
+}
+
+// Whether decide_width needs the pieces of the first temporary file.
+bool measures_first_temp(const ProcessRequest& request) {
+    return request.autodetect || (!request.smart && column_value(request.column_text) == -1);
+}
+
+struct Joined {
+    FilterOutcome filter;
+    bool breaks_kept = false;
+};
+
+// The line-joining step of either road: the dialog's filter at `width`, or
+// the reading-quality unwrap when the request asks for it.
+Joined join_lines_of(const ProcessRequest& request, const char* in, const char* out,
+                     std::int32_t width) {
+    if (!request.smart) return {reflow_between(in, out, width), false};
+    SmartOptions options;
+    options.columns = width;
+    options.dehyphenate = request.dehyphenate;
+    SmartReport found;
+    Joined joined{smart_reflow_between(in, out, options, &found), false};
+    joined.breaks_kept = joined.filter.failure == Failure::none && !found.wrapped;
+    return joined;
 }
 
 // One hand-over of the e-reader road: from one file, through a transform or
-// unchanged, into another, with what to say when either end fails.
+// unchanged, into another, with the failure to report when either end fails.
 struct HandOver {
     const char* from;
     const char* to;
     const PiecewiseTransform& how;
-    const char* cant_open;
-    const char* cant_read;
-    const char* cant_create;
-    const char* cant_write;
+    Failure cant_open;
+    Failure cant_read;
+    Failure cant_create;
+    Failure cant_write;
 };
 
-// Opens `h.from` with "r+b" (it must exist and be writable, though it is
-// only read), creates `h.to` and streams the one into the other, summing what
-// was read and written where asked. Says why and returns false when it fails.
-bool hand_over(const HandOver& h, std::FILE* messages, JoinDigest* of_read = nullptr,
-               JoinDigest* of_written = nullptr) {
-    std::FILE* in = std::fopen(h.from, "r+b");
-    if (!in) {
-        say(messages, h.cant_open);
-        return false;
+// Opens `h.from` (a file with "r+b": it must exist and be writable, though
+// it is only read), creates `h.to` ("w+b") and streams the one into the
+// other, adding what was read to `of_read`, what was written to
+// `of_written`, and the pieces of what was written to `measured` where
+// given.
+Failure hand_over(const HandOver& h, ByteDigest* of_read, ByteDigest* of_written,
+                  PieceStats* measured) {
+    FileEnd in, out;
+    if (open_filter_input(h.from, "r+b", nullptr, in) != Failure::none) return h.cant_open;
+    if (open_filter_output(h.to, "w+b", out) != Failure::none) {
+        close_end(in);
+        return h.cant_create;
     }
-    std::FILE* out = std::fopen(h.to, "w+b");
-    if (!out) {
-        std::fclose(in);
-        say(messages, h.cant_create);
-        return false;
-    }
-    // The blocks are large: let them go straight to the system, uncopied.
-    std::setvbuf(in, nullptr, _IONBF, 0);
-    std::setvbuf(out, nullptr, _IONBF, 0);
+    BlockSource file_in = file_source(in);
+    BlockSource read = of_read ? digest_tap(file_in, *of_read) : file_in;
+    BlockSink file_out = file_sink(out);
+    PieceCursor cursor;
+    BlockSink counted{[&](const char* data, std::size_t size) {
+                          if (measured) count_pieces(*measured, cursor, data, size);
+                          return file_out.write(data, size);
+                      },
+                      {}};
+    BlockSink written = of_written ? digest_tap(counted, *of_written) : counted;
     Streamed streamed = Streamed::read_failed;
+    Failure failure = Failure::none;
     try {
-        streamed = transform_stream(in, out, h.how, std::size_t{1} << 20, of_read, of_written);
-    } catch (...) {
-        std::fclose(in);
-        std::fclose(out);
-        throw;
+        streamed = transform_stream(read, written, h.how);
+    } catch (const std::bad_alloc&) {
+        failure = Failure::out_of_memory;
+    } catch (const std::length_error&) {
+        failure = Failure::out_of_memory;
     }
-    std::fclose(in);
-    if (std::fclose(out) != 0 && streamed == Streamed::whole) streamed = Streamed::write_failed;
-    if (streamed == Streamed::read_failed) say(messages, h.cant_read);
-    if (streamed == Streamed::write_failed) say(messages, h.cant_write);
-    return streamed == Streamed::whole;
-}
-
-// The line-joining step of either road: the dialog's filter at `width`, or
-// the reading-quality unwrap when the request asks for it (estimating the
-// width itself unless `width` is positive).
-int join_lines_of(const ProcessRequest& request, const char* in, const char* out,
-                  std::int32_t width, std::FILE* messages) {
-    if (!request.smart) return reflow_file(in, out, width, messages);
-    SmartOptions options;
-    options.columns = width > 0 ? width : 0;
-    options.dehyphenate = request.dehyphenate;
-    SmartReport found;
-    const int status = smart_reflow_file(in, out, options, messages, &found);
-    if (status == 0 && !found.wrapped)
-        say(messages, "The text has no dominant wrap width: its line breaks were kept.\n");
-    return status;
+    if (measured) finish_pieces(*measured, cursor);
+    close_end(in);
+    if (!close_end(out) && streamed == Streamed::whole) streamed = Streamed::write_failed;
+    if (failure != Failure::none) return failure;
+    if (streamed == Streamed::read_failed) return h.cant_read;
+    if (streamed == Streamed::write_failed) return h.cant_write;
+    return Failure::none;
 }
 
 // Every step of the e-reader road but the deletion of the temporary files.
-int reshape_through_temp_files(const ProcessRequest& request, std::FILE* messages,
-                               std::FILE* report) {
+Failure reshape_through_temp_files(const ProcessRequest& request, std::FILE* report,
+                                   bool& breaks_kept) {
+    // What the pipeline wrote into the first temporary file and read back
+    // from the second, against what the filter says it read and wrote: any
+    // difference means that another run in the same folder, which uses the
+    // same names, changed the files while this one used them.
+    ByteDigest given_to_filter, taken_from_filter;
+    PieceStats first_temp;
+    const bool measure = measures_first_temp(request);
     const HandOver into_first_temp{request.input_path.c_str(),
                                    first_temp_name,
                                    request.two_lines ? piecewise_two_lines : piecewise_copy,
-                                   cant_find_input,
-                                   cant_read_input,
-                                   cant_write_first_temp,
-                                   cant_write_first_temp};
-    // What the filter must give back, to tell whether another run in the
-    // same folder, which uses the same temporary names, changed the files
-    // while this one used them.
-    // The reading-quality unwrap may drop hyphens and turns a lone CR into a
-    // line end, so only the dialog's filter keeps the sums.
-    const bool check_sums = !request.smart;
-    JoinDigest given_to_filter, taken_from_filter;
-    if (!hand_over(into_first_temp, messages, nullptr, check_sums ? &given_to_filter : nullptr))
-        return 1;
+                                   Failure::cant_find_input,
+                                   Failure::cant_read_input,
+                                   Failure::cant_write_first_temp,
+                                   Failure::cant_write_first_temp};
+    Failure failure =
+        hand_over(into_first_temp, nullptr, &given_to_filter, measure ? &first_temp : nullptr);
+    if (failure != Failure::none) return failure;
 
-    const std::int32_t width = request.autodetect
-                                   ? most_common_line_length(first_temp_name, report) - 6
-                                   : column_value(request.column_text);
-    const int status = join_lines_of(request, first_temp_name, second_temp_name, width, messages);
-    if (status != 0) return status;
+    const std::int32_t width = decide_width(request, measure ? &first_temp : nullptr, report);
+    const Joined joined = join_lines_of(request, first_temp_name, second_temp_name, width);
+    if (joined.filter.failure != Failure::none) return joined.filter.failure;
+    if (!(joined.filter.read == given_to_filter)) return Failure::temp_files_changed;
 
     // An output path that named no file when the run began may name one of
     // the temporary files now that both exist.
-    if (names_temp_file(request.output_path)) {
-        say(messages, names_a_temp_file);
-        return 1;
-    }
+    if (names_temp_file(request.output_path)) return Failure::names_a_temp_file;
     const HandOver into_output{second_temp_name,
                                request.output_path.c_str(),
                                request.indent ? piecewise_indent : piecewise_copy,
-                               cant_read_second_temp,
-                               cant_read_second_temp,
-                               cant_create_output,
-                               cant_write_output};
-    if (!hand_over(into_output, messages, check_sums ? &taken_from_filter : nullptr)) return 1;
-    if (!(taken_from_filter == given_to_filter)) {
-        say(messages, temp_files_changed);
-        return 1;
-    }
-    return 0;
+                               Failure::cant_read_second_temp,
+                               Failure::cant_read_second_temp,
+                               Failure::cant_create_output,
+                               Failure::cant_write_output};
+    failure = hand_over(into_output, &taken_from_filter, nullptr, nullptr);
+    if (failure != Failure::none) return failure;
+    if (!(joined.filter.written == taken_from_filter)) return Failure::temp_files_changed;
+    breaks_kept = joined.breaks_kept;
+    return Failure::none;
 }
 
-int run_ereader_road(const ProcessRequest& request, std::FILE* messages, std::FILE* report) {
+Failure run_ereader_road(const ProcessRequest& request, std::FILE* report, bool& breaks_kept) {
     // The temporary files are overwritten and deleted: a user's file by one
     // of their names must be neither read as the input nor written as the
     // output. Nothing has been touched yet.
     if (names_temp_file(request.input_path) || names_temp_file(request.output_path)) {
-        say(messages, names_a_temp_file);
-        return 1;
+        return Failure::names_a_temp_file;
     }
     // The output is written only after the input was read whole, but a
-    // failed write would then leave neither.
-    if (same_file(request.input_path.c_str(), request.output_path.c_str())) {
-        say(messages, output_is_input);
-        return 1;
+    // failed write would then leave neither. A stream is no file to lose.
+    if (!names_stream(request.input_path.c_str()) && !is_standard(request.output_path) &&
+        same_file(request.input_path.c_str(), request.output_path.c_str())) {
+        return Failure::output_is_input;
     }
-    int status = 1;
-    try {
-        status = reshape_through_temp_files(request, messages, report);
-    } catch (const std::bad_alloc&) {
-        say(messages, out_of_memory);
-    } catch (const std::length_error&) {
-        say(messages, out_of_memory);
-    }
+    const Failure failure = reshape_through_temp_files(request, report, breaks_kept);
     // Whatever happened, the run leaves no temporary file behind. A file
     // that is missing or cannot be removed is no error.
     std::remove(first_temp_name);
     std::remove(second_temp_name);
-    return status;
+    return failure;
 }
 
 }  // namespace
@@ -234,14 +247,27 @@ bool read_whole_file(std::FILE* stream, std::string& text) {
     return false;
 }
 
-int run_pipeline(const ProcessRequest& request) {
-    return run_pipeline(request, stdout, stdout);
+ProcessOutcome run_request(const ProcessRequest& request, std::FILE* report) {
+    ProcessOutcome outcome;
+    if (request.two_lines || request.indent) {
+        outcome.failure = run_ereader_road(request, report, outcome.breaks_kept);
+        return outcome;
+    }
+    const Joined joined = join_lines_of(request, request.input_path.c_str(),
+                                        request.output_path.c_str(),
+                                        decide_width(request, nullptr, report));
+    outcome.failure = joined.filter.failure;
+    outcome.breaks_kept = joined.breaks_kept;
+    return outcome;
 }
 
 int run_pipeline(const ProcessRequest& request, std::FILE* messages, std::FILE* report) {
-    if (request.two_lines || request.indent) return run_ereader_road(request, messages, report);
-    return join_lines_of(request, request.input_path.c_str(), request.output_path.c_str(),
-                         column_value(request.column_text), messages);
+    const ProcessOutcome outcome = run_request(request, report);
+    failure_text::say(messages, text_of(outcome.failure));
+    if (outcome.breaks_kept) failure_text::say(messages, failure_text::breaks_kept);
+    return status_of(outcome.failure);
 }
+
+int run_pipeline(const ProcessRequest& request) { return run_pipeline(request, stdout, stdout); }
 
 }  // namespace parafold
