@@ -1,18 +1,27 @@
 // parafold-cli: the Process File pipeline for scripts and for every machine
 // without Windows. Each FILE is one request, with the options the dialog
-// would show.
+// would show; several may run at once (--jobs), and what is printed of
+// each comes in the order of the FILEs.
 //
 // Exit status: 0 when every file was aligned, 1 when any failed, 2 for a
 // usage error.
 
+#include <algorithm>
 #include <clocale>
+#include <condition_variable>
+#include <csignal>
 #include <cstdio>
-#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
-#include "engine/estimate.h"
 #include "ui/output_path.h"
 #include "ui/pipeline.h"
 
@@ -27,7 +36,8 @@ constexpr const char* program = "parafold-cli";
 constexpr const char* usage_text =
     "Usage: parafold-cli [OPTIONS] FILE...\n"
     "Joins the hard-wrapped lines of each paragraph of every FILE into one line and\n"
-    "writes the result to a new file, printing its path.\n"
+    "writes the result to a new file, printing its path. FILE \"-\" is standard input,\n"
+    "whose result goes to standard output unless --output names a file.\n"
     "\n"
     "  -c, --columns TEXT   the wrap column as the dialog's column field would hold it\n"
     "                       (default \"56\"; \"-1\" estimates it from the mean line length)\n"
@@ -38,8 +48,15 @@ constexpr const char* usage_text =
     "                       before joining\n"
     "  -i, --indent         \"Kindle Indent\": indent every joined line by five spaces and\n"
     "                       drop the empty lines\n"
-    "  -o, --output PATH    the output file (with one FILE only); default: FILE with\n"
-    "                       everything from its last '.' replaced by \".ncr.txt\"\n"
+    "  -o, --output PATH    the output file (with one FILE only), \"-\" for standard\n"
+    "                       output; default: FILE with everything from its last '.'\n"
+    "                       replaced by \".ncr.txt\"\n"
+    "  -j, --jobs N         work on N files at once (default 1; 0: one per processor).\n"
+    "                       Paths and messages still come in the order of the FILEs,\n"
+    "                       and every output holds what a run of its own would write:\n"
+    "                       a file that another FILE writes waits for it. With -2 or\n"
+    "                       -i the files run one at a time, since they share the\n"
+    "                       temporary files\n"
     "  -s, --smart          reading-quality unwrap instead of the dialog's rule: joins\n"
     "                       every wrapped line, whatever its last character, and keeps\n"
     "                       the breaks of headings, verse, lists, quotes and paragraph\n"
@@ -54,6 +71,15 @@ constexpr const char* usage_text =
     "\n"
     "With -2 or -i the temporary files parafoldtemp.txt and parafoldtemp2.txt are\n"
     "written to the current folder and deleted again.\n"
+    "\n"
+    "Standard input and output, and pipes, FIFOs and devices named as FILE or PATH,\n"
+    "are read or written once, front to back. What must be known before the first\n"
+    "line is joined (the mean line length of -c -1 and -a, the width --smart\n"
+    "estimates, the words --dehyphenate looks for) then comes from the first 8 MiB\n"
+    "of such an input, held in memory. When any text goes to standard output,\n"
+    "nothing else does: the output paths of the other FILEs and the -v report go to\n"
+    "standard error, and no path is printed for standard output itself. Failures\n"
+    "and notes always go to standard error, as \"parafold-cli: FILE: reason\".\n"
     "Exit status: 0 when every FILE was aligned, 1 when any failed, 2 for a usage error.\n";
 
 struct Options {
@@ -63,6 +89,9 @@ struct Options {
     bool smart = false, dehyphenate = false;
     std::string output_path;
     bool output_given = false;
+    std::string jobs_text = "1";
+    bool jobs_given = false;
+    unsigned jobs = 1;
     std::vector<std::string> files;
 };
 
@@ -71,6 +100,21 @@ enum class Parsed { run, help, version, usage_error };
 int usage_error(const std::string& problem) {
     std::fprintf(stderr, "%s: %s (try '%s --help')\n", program, problem.c_str(), program);
     return 2;
+}
+
+// The number of files to run at once, from the text of --jobs; false when
+// it is no number. 0 asks for one per processor.
+bool read_jobs(const std::string& text, unsigned& jobs) {
+    constexpr unsigned most = 1024;
+    if (text.empty() || text.size() > 9) return false;
+    unsigned value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value == 0) value = std::max(1u, std::thread::hardware_concurrency());
+    jobs = std::min(value, most);
+    return true;
 }
 
 // Reads the command line into `options`. On a usage error `problem` says
@@ -115,6 +159,9 @@ Parsed parse_command_line(int argc, char** argv, Options& options, std::string& 
                 if (!take_value(has_value, attached, name, options.output_path,
                                 options.output_given))
                     return Parsed::usage_error;
+            } else if (name == "--jobs") {
+                if (!take_value(has_value, attached, name, options.jobs_text, options.jobs_given))
+                    return Parsed::usage_error;
             } else if (has_value) {
                 problem = "option " + std::string(name) + " takes no value";
                 return Parsed::usage_error;
@@ -145,12 +192,16 @@ Parsed parse_command_line(int argc, char** argv, Options& options, std::string& 
                 const std::string name = std::string("-") + letter;
                 switch (letter) {
                     case 'c':
-                    case 'o': {
+                    case 'o':
+                    case 'j': {
                         // The rest of the argument, if any, is the value.
-                        const bool columns = letter == 'c';
-                        if (!take_value(k + 1 < arg.size(), arg.substr(k + 1), name,
-                                        columns ? options.column_text : options.output_path,
-                                        columns ? options.columns_given : options.output_given))
+                        std::string& value = letter == 'c'   ? options.column_text
+                                             : letter == 'o' ? options.output_path
+                                                             : options.jobs_text;
+                        bool& given = letter == 'c'   ? options.columns_given
+                                      : letter == 'o' ? options.output_given
+                                                      : options.jobs_given;
+                        if (!take_value(k + 1 < arg.size(), arg.substr(k + 1), name, value, given))
                             return Parsed::usage_error;
                         k = arg.size();
                         break;
@@ -185,55 +236,180 @@ Parsed parse_command_line(int argc, char** argv, Options& options, std::string& 
                   " input files were given";
         return Parsed::usage_error;
     }
+    if (!read_jobs(options.jobs_text, options.jobs)) {
+        problem = "--jobs needs a number of files to run at once, not '" + options.jobs_text + "'";
+        return Parsed::usage_error;
+    }
     return Parsed::run;
 }
 
-// Copies what the run said, line by line, to standard error, each line
-// prefixed with the program and the file.
-void relay_messages(std::FILE* messages, const std::string& file) {
-    std::rewind(messages);
-    char line[4096];
-    bool at_line_start = true;
-    while (std::fgets(line, sizeof line, messages)) {
-        if (at_line_start) std::fprintf(stderr, "%s: %s: ", program, file.c_str());
-        std::fputs(line, stderr);
-        at_line_start = std::strchr(line, '\n') != nullptr;
-    }
-    if (!at_line_start) std::fputc('\n', stderr);
-}
+// One FILE of the command line: its request, and how it ended.
+struct FileRun {
+    std::string file;  // as given
+    parafold::ProcessRequest request;
+    bool to_standard_output = false;
+    parafold::ProcessOutcome outcome;
+};
 
-// Runs one file; returns true when it was aligned. `scratch`, an empty
-// file or nullptr, collects the run's diagnostics so that they can follow
-// the failure line; without it they go to standard error as they come.
-bool align_file(const Options& options, const std::string& file, std::FILE* scratch) {
+// The request for `file`, with the options the dialog would show. What the
+// user asked of the width is stated here once, in the request's terms, and
+// the pipeline decides it: without --columns, -a on the plain road and
+// --smart ask for an estimate ("-1"), as the dialog's column field may;
+// on the e-reader road -a estimates whatever the column text says.
+parafold::ProcessRequest request_for(const Options& options, const std::string& file) {
     parafold::ProcessRequest request;
     request.input_path = file;
-    request.output_path =
-        options.output_given ? options.output_path : parafold::derive_output_path(file);
-    request.column_text = options.column_text;
-    // As the dialog does when a file is chosen with "Autodetect Columns"
-    // ticked: the column field then shows the file's mean line length.
-    if (options.autodetect && !options.columns_given)
-        request.column_text = std::to_string(parafold::average_line_length(file.c_str()));
+    // Standard input's text goes to standard output unless -o says where.
+    request.output_path = options.output_given ? options.output_path
+                          : file == parafold::standard_stream_path
+                              ? file
+                              : parafold::derive_output_path(file);
+    request.column_text = options.columns_given                     ? options.column_text
+                          : options.autodetect || options.smart ? "-1"
+                                                                : "56";
     request.two_lines = options.two_lines;
     request.indent = options.indent;
     request.autodetect = options.autodetect;
     request.smart = options.smart;
     request.dehyphenate = options.dehyphenate;
-    // Without --columns the smart unwrap estimates the width from the text.
-    if (options.smart && !options.columns_given) request.column_text.assign(1, '0');
+    return request;
+}
 
-    std::fflush(stdout);
-    const int status = parafold::run_pipeline(request, scratch ? scratch : stderr,
-                                              options.verbose ? stdout : nullptr);
-    if (status == 0) {
-        std::printf("%s\n", request.output_path.c_str());
-        std::fflush(stdout);
-    } else {
-        std::fprintf(stderr, "%s: %s: Alignment failed\n", program, file.c_str());
+parafold::ProcessOutcome run_one(const parafold::ProcessRequest& request, std::FILE* report) {
+    try {
+        return parafold::run_request(request, report);
+    } catch (const std::bad_alloc&) {
+        return {parafold::Failure::out_of_memory, false};
     }
-    if (scratch) relay_messages(scratch, file);
-    return status == 0;
+}
+
+void say_about(const std::string& file, const char* text) {
+    std::fprintf(stderr, "%s: %s: %s", program, file.c_str(), text);
+}
+
+// Tells how `run` ended: its output path on `paths` (none for standard
+// output), a failure or a note on standard error.
+void tell(const FileRun& run, std::FILE* paths) {
+    if (run.outcome.failure == parafold::Failure::none) {
+        if (!run.to_standard_output) {
+            std::fprintf(paths, "%s\n", run.request.output_path.c_str());
+            std::fflush(paths);
+        }
+        if (run.outcome.breaks_kept) say_about(run.file, parafold::failure_text::breaks_kept);
+    } else {
+        say_about(run.file, "Alignment failed\n");
+        say_about(run.file, parafold::text_of(run.outcome.failure));
+    }
+    std::fflush(stderr);
+}
+
+// Runs the files one after another, telling each as it ends.
+void run_in_turn(std::vector<FileRun>& runs, std::FILE* paths, std::FILE* report) {
+    for (FileRun& run : runs) {
+        // What was printed so far comes before the run's length report.
+        std::fflush(stdout);
+        run.outcome = run_one(run.request, report);
+        tell(run, paths);
+    }
+}
+
+// What a file name stands for when runs are compared: the path made
+// absolute with its links resolved, so that two spellings of one file
+// meet. Standard input and output have keys no path can have.
+std::string input_key(const std::string& path) {
+    if (path == parafold::standard_stream_path) return std::string("\0stdin", 6);
+    try {
+        std::error_code error;
+        const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+        if (!error) return canonical.string();
+    } catch (...) {
+    }
+    return path;
+}
+
+std::string output_key(const std::string& path) {
+    if (path == parafold::standard_stream_path) return std::string("\0stdout", 7);
+    return input_key(path);
+}
+
+// For each run, the earlier runs it must wait for so that it reads and
+// writes what it would if they all ran one at a time: those that write a
+// file it reads or writes, and those that read a file it writes. Reading
+// standard input takes its bytes away, so it counts as writing.
+std::vector<std::vector<std::size_t>> waits_of(const std::vector<FileRun>& runs) {
+    struct Uses {
+        std::optional<std::size_t> writer;  // the last run to write the file
+        std::vector<std::size_t> readers;   // the runs that read it since
+    };
+    std::unordered_map<std::string, Uses> files;
+    std::vector<std::vector<std::size_t>> waits(runs.size());
+    for (std::size_t j = 0; j < runs.size(); ++j) {
+        auto use = [&](const std::string& key, bool writes) {
+            Uses& uses = files[key];
+            if (uses.writer && *uses.writer != j) waits[j].push_back(*uses.writer);
+            if (!writes) {
+                uses.readers.push_back(j);
+                return;
+            }
+            for (const std::size_t reader : uses.readers) {
+                if (reader != j) waits[j].push_back(reader);
+            }
+            uses.readers.clear();
+            uses.writer = j;
+        };
+        const parafold::ProcessRequest& request = runs[j].request;
+        use(input_key(request.input_path), request.input_path == parafold::standard_stream_path);
+        use(output_key(request.output_path), true);
+    }
+    return waits;
+}
+
+// Runs up to `jobs` files at once and tells each in the order of the
+// FILEs, as soon as it and every one before it have ended.
+void run_at_once(std::vector<FileRun>& runs, unsigned jobs, std::FILE* paths) {
+    const std::vector<std::vector<std::size_t>> waits = waits_of(runs);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<char> ended(runs.size(), 0);
+    std::size_t next = 0;
+    auto work = [&] {
+        for (;;) {
+            std::size_t j;
+            {
+                std::unique_lock lock(mutex);
+                if (next == runs.size()) return;
+                j = next++;
+                changed.wait(lock, [&] {
+                    return std::all_of(waits[j].begin(), waits[j].end(),
+                                       [&](std::size_t i) { return ended[i] != 0; });
+                });
+            }
+            const parafold::ProcessOutcome outcome = run_one(runs[j].request, nullptr);
+            {
+                std::lock_guard lock(mutex);
+                runs[j].outcome = outcome;
+                ended[j] = 1;
+            }
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned k = 0; k < jobs && k < runs.size(); ++k) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // as many as the system gives
+        }
+    }
+    if (workers.empty()) work();
+    for (std::size_t j = 0; j < runs.size(); ++j) {
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return ended[j] != 0; });
+        }
+        tell(runs[j], paths);
+    }
+    for (std::thread& worker : workers) worker.join();
 }
 
 // The exit status `status`, unless what was printed did not all reach
@@ -258,6 +434,12 @@ int main(int argc, char** argv) {
     // two.
     std::setlocale(LC_CTYPE, "");
 #endif
+#ifdef SIGPIPE
+    // A reader that leaves early makes the writes to its pipe fail, and that
+    // file's run with them, instead of ending the whole program at once: the
+    // other files are still done, and the exit status says that one failed.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     Options options;
     std::string problem;
     switch (parse_command_line(argc, argv, options, problem)) {
@@ -268,12 +450,28 @@ int main(int argc, char** argv) {
         case Parsed::usage_error: return usage_error(problem);
         case Parsed::run: break;
     }
-    bool all_aligned = true;
+    std::vector<FileRun> runs;
+    bool any_to_standard_output = false;
     for (const std::string& file : options.files) {
-        // A fresh scratch file per request holds only that run's messages.
-        std::FILE* scratch = std::tmpfile();
-        if (!align_file(options, file, scratch)) all_aligned = false;
-        if (scratch) std::fclose(scratch);
+        FileRun run{file, request_for(options, file), false, {}};
+        run.to_standard_output = run.request.output_path == parafold::standard_stream_path;
+        any_to_standard_output = any_to_standard_output || run.to_standard_output;
+        runs.push_back(std::move(run));
     }
-    return checked_exit(all_aligned ? 0 : 1);
+    // When a text goes to standard output, nothing else may.
+    std::FILE* const paths = any_to_standard_output ? stderr : stdout;
+    std::FILE* const report = options.verbose ? paths : nullptr;
+
+    // E-reader runs share the temporary files of the current folder.
+    if (options.jobs > 1 && runs.size() > 1 && !options.two_lines && !options.indent) {
+        run_at_once(runs, options.jobs, paths);
+    } else {
+        run_in_turn(runs, paths, report);
+    }
+    const bool all_aligned = std::all_of(runs.begin(), runs.end(), [](const FileRun& run) {
+        return run.outcome.failure == parafold::Failure::none;
+    });
+    const int status = all_aligned ? 0 : 1;
+    // A text that went to standard output was checked by its own run.
+    return any_to_standard_output ? status : checked_exit(status);
 }

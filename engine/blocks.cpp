@@ -9,17 +9,21 @@ namespace parafold {
 bool rewound(BlockSource& source) { return source.rewind && source.rewind(); }
 
 BlockSource digest_tap(BlockSource& below, ByteDigest& digest) {
-    return {[&below, &digest](char* block, std::size_t size) {
-                const std::size_t got = below.read(block, size);
-                digest.add({block, got});
-                return got;
-            },
-            [&below] { return below.failed(); },
-            [&below, &digest] {
-                if (!rewound(below)) return false;
-                digest = ByteDigest{};
-                return true;
-            }};
+    BlockSource tap{[&below, &digest](char* block, std::size_t size) {
+                        const std::size_t got = below.read(block, size);
+                        digest.add({block, got});
+                        return got;
+                    },
+                    [&below] { return below.failed(); },
+                    {}};
+    if (below.rewind) {
+        tap.rewind = [&below, &digest] {
+            if (!below.rewind()) return false;
+            digest = ByteDigest{};
+            return true;
+        };
+    }
+    return tap;
 }
 
 BlockSink digest_tap(BlockSink& below, ByteDigest& digest) {

@@ -39,8 +39,9 @@ struct BlockSink {
 // Whether `source` can go back to its first byte, and did.
 bool rewound(BlockSource& source);
 
-// Layers that add every byte passing through to `digest`. A rewind of the
-// source starts its digest again, so that it covers the last pass.
+// Layers that add every byte passing through to `digest`. The source can
+// rewind when the one below can, and a rewind starts its digest again, so
+// that it covers the last pass.
 BlockSource digest_tap(BlockSource& below, ByteDigest& digest);
 BlockSink digest_tap(BlockSink& below, ByteDigest& digest);
 

@@ -28,6 +28,7 @@
 #include <string_view>
 
 #include "engine/failure_text.h"
+#include "engine/filter_files.h"  // standard_stream_path
 
 namespace parafold {
 
