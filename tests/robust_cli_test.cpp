@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "tests/robust_support.h"
 #include "tests/test_files.h"
@@ -182,14 +183,13 @@ TEST(CliBadInputs, PermissionFaults) {
     }
 }
 
-// Starts an e-reader run of `in` into `out` in a child process whose current
-// directory is `folder`; returns the child's id.
-pid_t start_ereader_run(const fs::path& folder, const std::string& in, const std::string& out) {
+// Starts `request` in a child process whose current directory is `folder`;
+// returns the child's id.
+pid_t start_run(const fs::path& folder, const ProcessRequest& request) {
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(folder.c_str()) != 0) _exit(254);
-        const ProcessRequest request{in, out, "56", true, true, false};
         _exit(run_pipeline(request, nullptr, nullptr));
     }
     return pid;
@@ -201,39 +201,58 @@ int exit_status(pid_t pid) {
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-// Two texts large enough that two runs overlap, each with the output that a
-// run of its own gives.
-struct TwoTexts {
+// An e-reader request ("Kindle 2 Lines" and "Kindle Indent").
+ProcessRequest ereader_request(const std::string& in, const std::string& column_text, bool smart) {
+    ProcessRequest request{in, "", column_text, true, true, false};
+    request.smart = smart;
+    return request;
+}
+
+// Texts large enough that runs started together overlap.
+struct Texts {
     TempDir dir;
-    std::string in[2], expected[2];
-    TwoTexts() {
-        const std::string paragraph = "word word word word word word word word word word word\r\n";
-        for (int i = 0; i < 2; ++i) {
+    std::string in[3];
+    Texts() {
+        const std::string line = "word word word word word word word word word word word\r\n";
+        for (int i = 0; i < 3; ++i) {
             in[i] = dir.file("in" + std::to_string(i) + ".txt");
             std::string text;
-            for (int k = 0; k < 300'000; ++k) text += (i ? "B " : "A ") + paragraph + paragraph + "\r\n";
+            for (int k = 0; k < 100'000; ++k) text += std::string(1, 'A' + i) + " " + line + line + "\r\n";
             write_file(in[i], text);
-            const std::string alone = dir.file("alone" + std::to_string(i) + ".txt");
-            EXPECT_EQ(exit_status(start_ereader_run(dir.path(), in[i], alone)), 0);
-            expected[i] = read_file(alone);
         }
     }
 };
 
+// What each request writes when it runs alone.
+std::vector<std::string> outputs_alone(std::vector<ProcessRequest> requests) {
+    TempDir alone;
+    std::vector<std::string> outputs;
+    for (ProcessRequest& request : requests) {
+        request.output_path = alone.file("out.txt");
+        EXPECT_EQ(exit_status(start_run(alone.path(), request)), 0);
+        outputs.push_back(read_file(request.output_path));
+    }
+    return outputs;
+}
+
 // The temporary files live in the current directory, so runs in different
 // directories at the same time do not meet.
 TEST(Concurrency, EreaderRunsInDifferentFoldersDoNotDisturbEachOther) {
-    TwoTexts texts;
+    Texts texts;
+    std::vector<ProcessRequest> requests;
+    for (int i = 0; i < 2; ++i) requests.push_back(ereader_request(texts.in[i], "56", false));
+    const std::vector<std::string> expected = outputs_alone(requests);
     TempDir folders[2];
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         pid_t runs[2];
         for (int i = 0; i < 2; ++i) {
-            runs[i] = start_ereader_run(folders[i].path(), texts.in[i], folders[i].file("out.txt"));
+            requests[i].output_path = folders[i].file("out.txt");
+            runs[i] = start_run(folders[i].path(), requests[i]);
         }
         for (int i = 0; i < 2; ++i) {
             EXPECT_EQ(exit_status(runs[i]), 0);
-            EXPECT_TRUE(read_file(folders[i].file("out.txt")) == texts.expected[i]);
+            EXPECT_TRUE(read_file(folders[i].file("out.txt")) == expected[i]);
             // The output alone: no temporary file is left.
             EXPECT_EQ(std::distance(fs::directory_iterator(folders[i].path()),
                                     fs::directory_iterator()),
@@ -242,35 +261,54 @@ TEST(Concurrency, EreaderRunsInDifferentFoldersDoNotDisturbEachOther) {
     }
 }
 
-// Two runs in one folder at the same time write, read and delete the same two
-// temporary files, whose names are fixed: what one reads back may be the
-// other's text, or a run finds a temporary file gone. Such a run fails; a run
-// that succeeds wrote its own text. Both end, and no temporary file is left
-// once both have. This prints what happened.
+// Runs in one folder at the same time write, read and delete the same two
+// temporary files, whose names are fixed: what one reads back may be
+// another's text, or a run finds a temporary file gone. Such a run fails; a
+// run that succeeds wrote its own text, with either join and also when the
+// others join the same text at another width. All end, and no temporary
+// file is left once all have. This prints what happened.
 TEST(Concurrency, EreaderRunsInOneFolderShareTheTemporaryFiles) {
-    TwoTexts texts;
-    TempDir folder;
-    int right = 0, wrong_but_succeeded = 0, failed = 0;
-    for (int round = 0; round < 3; ++round) {
-        pid_t runs[2];
-        for (int i = 0; i < 2; ++i) {
-            runs[i] = start_ereader_run(folder.path(), texts.in[i],
-                                        folder.file("out" + std::to_string(i) + ".txt"));
+    Texts texts;
+    const struct {
+        const char* what;
+        std::vector<ProcessRequest> requests;
+    } rows[] = {
+        {"the dialog's filter",
+         {ereader_request(texts.in[0], "56", false), ereader_request(texts.in[1], "56", false),
+          ereader_request(texts.in[2], "56", false)}},
+        {"--smart",
+         {ereader_request(texts.in[0], "-1", true), ereader_request(texts.in[1], "-1", true),
+          ereader_request(texts.in[2], "-1", true)}},
+        {"one text at three widths",
+         {ereader_request(texts.in[0], "56", false), ereader_request(texts.in[0], "30", false),
+          ereader_request(texts.in[0], "20", false)}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<ProcessRequest> requests = row.requests;
+        const std::vector<std::string> expected = outputs_alone(requests);
+        TempDir folder;
+        int right = 0, wrong_but_succeeded = 0, failed = 0;
+        for (int round = 0; round < 4; ++round) {
+            std::vector<pid_t> runs;
+            for (std::size_t i = 0; i < requests.size(); ++i) {
+                requests[i].output_path = folder.file("out" + std::to_string(i) + ".txt");
+                runs.push_back(start_run(folder.path(), requests[i]));
+            }
+            for (std::size_t i = 0; i < requests.size(); ++i) {
+                const int status = exit_status(runs[i]);
+                ASSERT_TRUE(status == 0 || status == 1) << status;
+                const bool same = read_file(requests[i].output_path) == expected[i];
+                (status != 0 ? failed : same ? right : wrong_but_succeeded) += 1;
+            }
+            EXPECT_FALSE(exists(folder.file(first_temp_name)));
+            EXPECT_FALSE(exists(folder.file(second_temp_name)));
         }
-        for (int i = 0; i < 2; ++i) {
-            const int status = exit_status(runs[i]);
-            ASSERT_TRUE(status == 0 || status == 1) << status;
-            const bool same = read_file(folder.file("out" + std::to_string(i) + ".txt")) ==
-                              texts.expected[i];
-            (status != 0 ? failed : same ? right : wrong_but_succeeded) += 1;
-        }
-        EXPECT_FALSE(exists(folder.file(first_temp_name)));
-        EXPECT_FALSE(exists(folder.file(second_temp_name)));
+        EXPECT_EQ(wrong_but_succeeded, 0);
+        std::cout << row.what << ", three e-reader runs at once in one folder, 12 runs: "
+                  << right << " right, " << wrong_but_succeeded
+                  << " succeeded with a wrong output, " << failed << " failed\n";
     }
-    EXPECT_EQ(wrong_but_succeeded, 0);
-    std::cout << "two e-reader runs at once in one folder, 6 runs: " << right << " right, "
-              << wrong_but_succeeded << " succeeded with a wrong output, " << failed
-              << " failed\n";
 }
 
 }  // namespace
