@@ -118,6 +118,9 @@ TEST_F(Cli, UsageErrors) {
         "--indent=yes a.txt",
         "a.txt -c",               // a value is missing
         "a.txt --output",
+        "-j x a.txt",             // no number of jobs
+        "--jobs -1 a.txt",
+        "a.txt -j",
     };
     write_file("a.txt", story);
     write_file("b.txt", story);
@@ -159,6 +162,125 @@ TEST_F(Cli, LengthReportOnlyWhenVerbose) {
     EXPECT_EQ(lines(verbose.out), 256u);
     EXPECT_EQ(verbose.out.rfind("0:0\n1:0\n", 0), 0u);
     EXPECT_NE(verbose.out.find("\nbook.ncr.txt\n"), std::string::npos);
+}
+
+// Standard input and output, pipes, a reader that leaves early, and
+// several files at once: one row per case, each a shell command run with
+// $CLI naming the program, under a time limit so that a hang fails the row
+// (status 124) instead of the suite. A row whose command ends in "; exit
+// $(cat status)" reports the program's own status from inside a pipe.
+TEST_F(Cli, StreamsPipesAndJobs) {
+    write_file("book.txt", story);
+    write_file("a.txt", story);
+    write_file("b.txt", story);
+    // Lines that each keep their break, far more than a pipe holds.
+    std::string lines;
+    while (lines.size() < (4u << 20)) lines += "A short line.\r\n";
+    write_file("lines.txt", lines);
+    // A text wrapped at 60 of over 8 MiB: a stream's layout sample is a part.
+    std::string wrapped;
+    for (int i = 0; wrapped.size() < (9u << 20); ++i) {
+        wrapped += "Paragraph " + std::to_string(i) +
+                   " runs on for a while and is wrapped at sixty\ncolumns, the way "
+                   "old texts were, with some- \nthing hyphenated.\n\n";
+    }
+    write_file("wrapped.txt", wrapped);
+    const std::string story_two_lines_indent = "     Once upon a time there was a cat.\n     The end\n";
+    const std::string smart_story = "Once upon a time there was a cat.\n\n\nThe end \n";
+    const std::string failed_to_write =
+        ": Alignment failed\nparafold-cli: lines.txt: Sorry, can't write the output file. Could be "
+        "write protect or no free space.\n";
+    const struct {
+        const char* what;
+        std::string command;
+        int status;
+        std::string out, err;
+        std::string file, bytes;  // a file the run must leave, and its bytes
+    } rows[] = {
+        // Pipes named as the input are only read, on every road.
+        {"a pipe as /dev/stdin", "cat book.txt | $CLI -c 10 -o out.txt /dev/stdin", 0,
+         "out.txt\n", "", "out.txt", story_at_10},
+        {"a pipe as /dev/stdin, e-reader road", "cat book.txt | $CLI -c 10 -2 -i -o out.txt /dev/stdin",
+         0, "out.txt\n", "", "out.txt", story_two_lines_indent},
+        {"a pipe as /dev/stdin, --smart", "cat book.txt | $CLI --smart -c 10 -o out.txt /dev/stdin",
+         0, "out.txt\n", "", "out.txt", smart_story},
+        {"a FIFO as the input", "mkfifo fifo && (cat book.txt >fifo &) && $CLI -c 10 -o out.txt fifo",
+         0, "out.txt\n", "", "out.txt", story_at_10},
+        // -a is measured once, from the first temporary file.
+        {"-2 -a on a pipe", "cat book.txt | $CLI -2 -a -o out.txt /dev/stdin", 0, "out.txt\n", "",
+         "out.txt", "Once upon a time there was a cat.\nThe end "},
+        {"-1 on a pipe: the mean of what the pipe gave",
+         "cat book.txt | $CLI -c -1 -o out.txt -", 0, "out.txt\n", "", "out.txt",
+         "Once upon a time there was a cat.\n\n\nThe end  "},
+        // "-" reads standard input and writes standard output; nothing else
+        // goes there.
+        {"- in, - out", "$CLI -c 10 - <book.txt", 0, story_at_10, "", "", ""},
+        {"- in, - out, e-reader road", "$CLI -c 10 -2 -i - <book.txt", 0, story_two_lines_indent,
+         "", "", ""},
+        {"- in, - out, --smart", "$CLI --smart -c 10 - <book.txt", 0, smart_story, "", "", ""},
+        {"-o - for a file", "$CLI -c 10 -o - book.txt", 0, story_at_10, "", "", ""},
+        {"-o - for a file, e-reader road", "$CLI -c 10 -2 -i -o - book.txt", 0,
+         story_two_lines_indent, "", "", ""},
+        {"- in, a file out", "$CLI -c 10 -o out.txt - <book.txt", 0, "out.txt\n", "", "out.txt",
+         story_at_10},
+        {"- among files: their paths go to standard error", "$CLI -c 10 a.txt - b.txt <book.txt",
+         0, story_at_10, "a.ncr.txt\nb.ncr.txt\n", "b.ncr.txt", story_at_10},
+        {"-v with the text on standard output: the report goes to standard error",
+         "$CLI -2 -a -v - <book.txt 2>&1 >out.txt | wc -l", 0, "255\n", "", "out.txt",
+         "Once upon a time there was a cat.\nThe end "},
+        // A stream's --smart layout comes from its first 8 MiB, as a file's
+        // does; --dehyphenate's words from those 8 MiB too.
+        {"--smart on a stream of 9 MiB equals the file",
+         "cat wrapped.txt | $CLI --smart -o - - >stream.txt && $CLI --smart -o file.txt wrapped.txt "
+         ">/dev/null && cmp stream.txt file.txt && echo same",
+         0, "same\n", "", "", ""},
+        {"--smart --dehyphenate on a short stream equals the file",
+         "$CLI -c 10 --smart --dehyphenate -o - - <book.txt >stream.txt && $CLI -c 10 --smart "
+         "--dehyphenate book.txt >/dev/null && cmp stream.txt book.ncr.txt && echo same",
+         0, "same\n", "", "", ""},
+        // A reader that leaves early ends the run promptly, as a failure.
+        {"/dev/stdout read by head -1",
+         "{ $CLI -o /dev/stdout lines.txt; echo $? >status; } | head -1; exit $(cat status)", 1,
+         "A short line.\n", "parafold-cli: lines.txt" + failed_to_write, "", ""},
+        {"-o - read by head -1",
+         "{ $CLI -o - lines.txt; echo $? >status; } | head -1; exit $(cat status)", 1,
+         "A short line.\n", "parafold-cli: lines.txt" + failed_to_write, "", ""},
+        {"-o - read by head -1, e-reader road",
+         "{ $CLI -2 -o - lines.txt; echo $? >status; } | head -1; exit $(cat status)", 1,
+         "A short line.\n", "parafold-cli: lines.txt" + failed_to_write, "", ""},
+        {"-o - read by head -1, --smart",
+         "{ $CLI --smart -o - lines.txt; echo $? >status; } | head -1; exit $(cat status)", 1,
+         "A short line.\n", "parafold-cli: lines.txt" + failed_to_write, "", ""},
+        // Several at once: paths and messages in the order of the FILEs.
+        {"--jobs 2 with a failing file", "$CLI --jobs 2 -c 10 a.txt missing.txt b.txt", 1,
+         "a.ncr.txt\nb.ncr.txt\n",
+         "parafold-cli: missing.txt: Alignment failed\n"
+         "parafold-cli: missing.txt: Can't find the input file.\n",
+         "b.ncr.txt", story_at_10},
+        {"-j2 where one FILE reads another's output", "$CLI -j2 -c 10 a.txt a.ncr.txt a.txt", 0,
+         "a.ncr.txt\na.ncr.ncr.txt\na.ncr.txt\n", "", "a.ncr.ncr.txt",
+         "Once upon a time there was a cat.\n\n\nThe end \n"},
+        {"-j 0, e-reader road (one at a time)", "$CLI -j 0 -c 10 -2 -i a.txt b.txt", 0,
+         "a.ncr.txt\nb.ncr.txt\n", "", "b.ncr.txt", story_two_lines_indent},
+        {"--jobs=2 with - among files", "$CLI --jobs=2 -c 10 a.txt - b.txt - <book.txt", 0,
+         story_at_10, "a.ncr.txt\nb.ncr.txt\n", "a.ncr.txt", story_at_10},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        write_file("row.sh", row.command + "\n");
+        const std::string command = std::string("CLI='") + PARAFOLD_CLI +
+                                    "' timeout 20 sh row.sh >cli.out 2>cli.err";
+        const int raw = std::system(command.c_str());
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, row.status);
+        EXPECT_TRUE(read_file("cli.out") == row.out) << read_file("cli.out").substr(0, 200);
+        EXPECT_EQ(read_file("cli.err"), row.err);
+        if (!row.file.empty()) {
+            EXPECT_EQ(read_file(row.file), row.bytes);
+        }
+        for (const char* name : {"out.txt", "a.ncr.txt", "b.ncr.txt", "-", "fifo", "status"}) {
+            std::filesystem::remove(name);
+        }
+    }
 }
 
 // After "--" every argument is a file, even one that starts with '-'.
