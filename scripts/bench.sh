@@ -12,7 +12,7 @@ mib=${2:-256}
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release -j"$(jobs)" --target engine_bench transforms_bench pipeline_bench \
-    parafold_quality_bench
+    cli_bench parafold_quality_bench
 
 echo "== line-joining filter and width estimates"
 build/release/bench/engine_bench "$dir" "$mib"
@@ -24,6 +24,10 @@ build/release/bench/transforms_bench "$mib"
 echo
 echo "== Process File pipeline: plain road and e-reader road"
 build/release/bench/pipeline_bench "$dir" "$mib"
+
+echo
+echo "== parafold-cli: standard input to standard output, and --jobs 2 on 300 files"
+build/release/bench/cli_bench "$dir" "$mib" 300
 
 echo
 echo "== reading quality: the dialog's rule against --smart, on Debian's own texts"

@@ -1,0 +1,172 @@
+// parafold-cli as a filter and as a batch tool, run as the built program:
+//  - streaming: standard input to standard output against file to file on
+//    a large corpus, with the peak memory of each run;
+//  - --jobs: many files of about 600 KB with --smart --dehyphenate, one at
+//    a time and two at once, with the bytes of both compared.
+//
+// Usage: cli_bench [DIR [MIB [FILES]]]   (defaults: /tmp, 256, 300)
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "bench/bench_util.h"
+
+using namespace parafold::bench;
+
+namespace {
+
+// Runs parafold-cli with `args`, its standard input and output taken from
+// and sent to the files named (empty: left as they are); 0 when it
+// succeeded. Meant to run in the child of measure_in_child, which it
+// becomes, so that the peak memory measured is the program's own.
+int exec_cli(const std::vector<std::string>& args, const std::string& in = "",
+             const std::string& out = "") {
+    if (!in.empty()) {
+        const int fd = open(in.c_str(), O_RDONLY);
+        if (fd < 0 || dup2(fd, 0) < 0) return 1;
+    }
+    if (!out.empty()) {
+        const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || dup2(fd, 1) < 0) return 1;
+    }
+    const int quiet = open("/dev/null", O_WRONLY);
+    if (out.empty() && quiet >= 0) dup2(quiet, 1);  // the printed paths
+    std::vector<char*> argv{const_cast<char*>(PARAFOLD_CLI)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(PARAFOLD_CLI, argv.data());
+    return 127;
+}
+
+int shell(const std::string& command) { return std::system(command.c_str()) == 0 ? 0 : 1; }
+
+// Whether two files hold the same bytes, compared a block at a time: the
+// benchmark keeps no file in memory, since every measured child starts as
+// a copy of it.
+bool same_bytes(const std::string& a, const std::string& b) {
+    std::ifstream in_a(a, std::ios::binary), in_b(b, std::ios::binary);
+    if (!in_a || !in_b) return false;
+    std::vector<char> block_a(1 << 16), block_b(1 << 16);
+    for (;;) {
+        in_a.read(block_a.data(), static_cast<std::streamsize>(block_a.size()));
+        in_b.read(block_b.data(), static_cast<std::streamsize>(block_b.size()));
+        if (in_a.gcount() != in_b.gcount() ||
+            !std::equal(block_a.begin(), block_a.begin() + in_a.gcount(), block_b.begin())) {
+            return false;
+        }
+        if (in_a.gcount() == 0) return true;
+    }
+}
+
+void row(const char* name, std::uint64_t bytes, const Measure& m, double file_seconds) {
+    std::printf("%-40s %8.0f MB/s %8.3f s %10ld KiB %8.2fx%s\n", name, mb_per_s(bytes, m.seconds),
+                m.seconds, m.peak_kib, file_seconds / m.seconds, m.ok ? "" : "   FAILED");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string dir = argc > 1 ? argv[1] : "/tmp";
+    const std::uint64_t mib = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 256;
+    const int file_count = argc > 3 ? std::atoi(argv[3]) : 300;
+    std::error_code error;
+    const std::string folder =
+        (std::filesystem::absolute(dir, error) / "parafold-cli-bench").string();
+    std::filesystem::create_directories(folder, error);
+    std::filesystem::current_path(folder, error);
+    if (error) {
+        std::fprintf(stderr, "cli_bench: cannot work in %s\n", folder.c_str());
+        return 1;
+    }
+    bool all_ok = true;
+
+    // ------------------------------------------------------------ streaming
+    const std::uint64_t bytes = write_wrapped_corpus("corpus.txt", mib << 20);
+    if (bytes == 0) {
+        std::fprintf(stderr, "cli_bench: cannot write the corpus in %s\n", folder.c_str());
+        return 1;
+    }
+    std::printf("corpus: %s/corpus.txt, %.1f MiB, CR LF, wrapped near 70 columns\n",
+                folder.c_str(), bytes / 1048576.0);
+    std::printf("\n%-40s %13s %10s %14s %9s\n", "case", "throughput", "time", "peak memory",
+                "vs file");
+    const int rounds = 3;
+    for (const bool smart : {false, true}) {
+        const std::vector<std::string> road =
+            smart ? std::vector<std::string>{"--smart"} : std::vector<std::string>{"-c", "70"};
+        auto with = [&](std::vector<std::string> more) {
+            std::vector<std::string> args = road;
+            args.insert(args.end(), more.begin(), more.end());
+            return args;
+        };
+        const Measure file = best_of(rounds, [&] {
+            return exec_cli(with({"-o", "file.txt", "corpus.txt"}));
+        });
+        const Measure redirected = best_of(rounds, [&] {
+            return exec_cli(with({"-"}), "corpus.txt", "stream.txt");
+        });
+        const bool same = same_bytes("file.txt", "stream.txt");
+        const std::string cli = std::string("'") + PARAFOLD_CLI + "'";
+        std::string flags;
+        for (const std::string& arg : road) flags += " " + arg;
+        const Measure piped = best_of(rounds, [&] {
+            return shell("cat corpus.txt | " + cli + flags + " - | cat >stream.txt");
+        });
+        const bool piped_same = same_bytes("file.txt", "stream.txt");
+        std::printf("%s\n", smart ? "--smart" : "plain rule, -c 70");
+        row("  file to file (-o FILE FILE)", bytes, file, file.seconds);
+        row("  stdin to stdout, files redirected", bytes, redirected, file.seconds);
+        row("  stdin to stdout through pipes (cat)", bytes, piped, file.seconds);
+        std::printf("  same bytes: %s\n", same && piped_same ? "yes" : "NO");
+        all_ok = all_ok && file.ok && redirected.ok && piped.ok && same && piped_same;
+    }
+    std::printf("(the piped case's memory is the shell's; its time includes both cats)\n");
+    std::remove("file.txt");
+    std::remove("stream.txt");
+    std::remove("corpus.txt");
+
+    // ------------------------------------------------------------- --jobs
+    std::filesystem::create_directories("jobs", error);
+    std::vector<std::string> files;
+    std::uint64_t batch_bytes = 0;
+    for (int i = 0; i < file_count; ++i) {
+        const std::string name = "jobs/book" + std::to_string(i) + ".txt";
+        batch_bytes += write_wrapped_corpus(name, 600 << 10, 60 + i % 19, i % 2 ? "\r\n" : "\n");
+        files.push_back(name);
+    }
+    auto batch = [&](const char* jobs) {
+        std::vector<std::string> args{"--smart", "--dehyphenate", "-j", jobs};
+        args.insert(args.end(), files.begin(), files.end());
+        return args;
+    };
+    auto output = [](int i) { return "jobs/book" + std::to_string(i) + ".ncr.txt"; };
+    const Measure one = best_of(rounds, [&] { return exec_cli(batch("1")); });
+    for (int i = 0; i < file_count; ++i) std::filesystem::rename(output(i), output(i) + ".one", error);
+    const Measure two = best_of(rounds, [&] { return exec_cli(batch("2")); });
+    bool same = true;
+    for (int i = 0; i < file_count; ++i) same = same && same_bytes(output(i), output(i) + ".one");
+    std::printf("\n%d files of about 600 KB (%.1f MiB), --smart --dehyphenate\n", file_count,
+                batch_bytes / 1048576.0);
+    std::printf("  one at a time (-j 1) %8.3f s %8.0f MB/s %10ld KiB%s\n", one.seconds,
+                mb_per_s(batch_bytes, one.seconds), one.peak_kib, one.ok ? "" : "   FAILED");
+    std::printf("  two at once   (-j 2) %8.3f s %8.0f MB/s %10ld KiB%s\n", two.seconds,
+                mb_per_s(batch_bytes, two.seconds), two.peak_kib, two.ok ? "" : "   FAILED");
+    std::printf("  -j 2 takes %.2fx the time of -j 1; same bytes: %s\n", two.seconds / one.seconds,
+                same ? "yes" : "NO");
+    all_ok = all_ok && one.ok && two.ok && same;
+    std::filesystem::remove_all("jobs", error);
+
+    std::printf("\ngoals: stdin to stdout >= 0.8x the throughput of file to file, memory "
+                "bounded; -j 2 <= 0.75x the time of -j 1 with the same bytes\n");
+    std::filesystem::current_path(std::filesystem::path(folder).parent_path(), error);
+    std::filesystem::remove(folder, error);
+    return all_ok ? 0 : 1;
+}
