@@ -17,13 +17,15 @@ namespace parafold {
 // file; -1 when the file cannot be opened for reading. Writes nothing.
 std::int32_t average_line_length(const char* path);
 
-// The measured length from 41 to 254 that occurs most often (the shortest
-// of equals); 0 when none occurs; -1 when the file cannot be opened.
+// Not used by the program, whose pipeline measures the pieces as it writes
+// them: the measured length from 41 to 254 that occurs most often (the
+// shortest of equals); 0 when none occurs; -1 when the file cannot be opened.
 // Writes a report of 255 lines "length:count\n" for the lengths 0 to 254
 // to standard output once the file has been read.
 std::int32_t most_common_line_length(const char* path);
 
-// The same, with the report written to `report` (nullptr: no report).
+// Not used by the program: the same, with the report written to `report`
+// (nullptr: no report).
 std::int32_t most_common_line_length(const char* path, std::FILE* report);
 
 // The report of 255 lines "length:count\n" of pieces measured by the

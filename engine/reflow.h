@@ -23,12 +23,13 @@ namespace parafold {
 // or write error (including closing the output).
 FilterOutcome reflow_between(const char* input_path, const char* output_path, std::int32_t width);
 
-// The same with the outcome as the int status, 0 or 1, and its text written
-// to `messages` (nullptr: nowhere).
+// Not used by the program: the same with the outcome as the int status, 0
+// or 1, and its text written to `messages` (nullptr: nowhere).
 int reflow_file(const char* input_path, const char* output_path, std::int32_t width,
                 std::FILE* messages);
 
-// The same with the text written to standard output.
+// Not used by the program: the same with the text written to standard
+// output.
 int reflow_file(const char* input_path, const char* output_path, std::int32_t width);
 
 }  // namespace parafold

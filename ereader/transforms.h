@@ -1,4 +1,4 @@
-// Whole-text transforms for e-readers, and the two text primitives they use.
+// Whole-text transforms for e-readers, and two text primitives.
 //
 // Texts are bytes: every byte value is ordinary, NUL included, and nothing is
 // cut at a NUL. A line break is LF; CR matters only to kindle_two_lines.
@@ -13,7 +13,8 @@
 
 namespace parafold {
 
-// Replaces every occurrence of `search` in `text` by `replacement`.
+// Not used by the program (the transforms below do without it): replaces
+// every occurrence of `search` in `text` by `replacement`.
 //
 // Occurrences are taken from left to right and never overlap, and the result
 // is never searched again: the scan goes on just behind each replaced
@@ -28,14 +29,16 @@ namespace parafold {
 std::string replace_all(std::string_view text, std::string_view search,
                         std::string_view replacement);
 
-// Cuts `text` into tokens at every byte that occurs in `delimiters`. Empty
+// Not used by the program: cuts `text` into tokens at every byte that
+// occurs in `delimiters`. Empty
 // tokens are dropped, so the list never holds one, and an empty delimiter set
 // gives the whole non-empty text as one token.
 //
 //   split_on_any("a,b;;d", ",;") == {"a", "b", "d"}
 std::vector<std::string> split_on_any(std::string_view text, std::string_view delimiters);
 
-// Reshapes the line breaks of a whole text, as if by these steps in order:
+// Not used by the program, which streams through the overloads below:
+// reshapes the line breaks of a whole text, as if by these steps in order:
 //   1. replace "\r\n" by "\n" until none is left: a CR LF becomes LF, and so
 //      does any run of CRs that ends at an LF; other CRs stay;
 //   2. replace "\n\n" by "\n" until none is left: a run of LFs becomes one LF;
@@ -48,7 +51,8 @@ std::vector<std::string> split_on_any(std::string_view text, std::string_view de
 //   kindle_two_lines("a  \n")            == "a \n"
 std::string kindle_two_lines(std::string_view text);
 
-// Writes every non-empty LF-separated line of `text` as five spaces, the line
+// Not used by the program, as above: writes every non-empty LF-separated
+// line of `text` as five spaces, the line
 // and an LF. Empty lines vanish, the last line gets its LF even when the text
 // had none, and a CR stays part of its line.
 //

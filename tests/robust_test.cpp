@@ -2,6 +2,7 @@
 // one must end in a clear failure (or a correct result), never a crash, a
 // silent success or a damaged file.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include "engine/estimate.h"
 #include "engine/join.h"
 #include "engine/reflow.h"
+#include "engine/smart.h"
 #include "tests/reference_join.h"
 #include "tests/robust_support.h"
 #include "tests/test_files.h"
@@ -42,6 +44,53 @@ std::string long_path(const fs::path& dir, std::size_t length) {
     std::string path = dir.string();
     while (path.size() + 101 < length) path += "/" + std::string(100, 'd');
     return path + "/" + std::string(length - path.size() - 1, 'f');
+}
+
+// The address space of this process now, in bytes; 0 when unknown.
+std::uint64_t address_space_in_use() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status) return 0;
+    char line[256];
+    unsigned long long kib = 0;
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::sscanf(line, "VmSize: %llu kB", &kib) == 1) break;
+    }
+    std::fclose(status);
+    return kib * 1024;
+}
+
+// A vocabulary that outgrows memory (here: a text of two million words of
+// letters, all different, with the address space capped) ends the unwrap with a failure that
+// says so, not with the program cut short.
+TEST(OutOfMemory, SmartVocabularyFailsClearly) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the cap allows";
+#else
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 2'000'000; ++i) {
+        for (int rest = i; rest > 0; rest /= 26) text += static_cast<char>('a' + rest % 26);
+        text += i % 8 == 7 ? '\n' : ' ';
+    }
+    write_file(dir.file("in.txt"), text);
+    text = std::string();
+    const testing::ChildRun run = testing::run_in_child(
+        [&](std::FILE* messages) {
+            const std::uint64_t in_use = address_space_in_use();
+            if (in_use == 0) return 100;
+            const rlimit cap{in_use + (48 << 20), in_use + (48 << 20)};
+            if (setrlimit(RLIMIT_AS, &cap) != 0) return 101;
+            SmartOptions options;
+            options.dehyphenate = true;
+            return smart_reflow_file(dir.file("in.txt").c_str(), dir.file("out.txt").c_str(),
+                                     options, messages);
+        },
+        false);
+    ASSERT_FALSE(run.crashed);
+    EXPECT_EQ(run.outcome.status, 1);
+    EXPECT_EQ(run.outcome.messages, failure_text::out_of_memory);
+    EXPECT_FALSE(exists(dir.file("out.txt")));
+#endif
 }
 
 // Paths the system refuses fail as the defined messages say, and touch nothing.
