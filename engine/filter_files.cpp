@@ -76,6 +76,7 @@ bool close_end(FileEnd& end) {
     if (!end.file) return true;
     std::FILE* const file = end.file;
     end.file = nullptr;
+    if (file == stdin) return true;
     if (end.standard) return std::fflush(file) == 0 && !std::ferror(file);
     return std::fclose(file) == 0;
 }

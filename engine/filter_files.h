@@ -28,7 +28,7 @@ bool names_stream(const char* path);
 
 struct FileEnd {
     std::FILE* file = nullptr;
-    bool standard = false;  // standard input or output: flushed, never closed
+    bool standard = false;  // standard input or output: never closed
     bool stream = false;    // see above; cannot be rewound
 };
 
@@ -49,8 +49,9 @@ Failure open_filter_input(const char* path, const char* mode, const char* output
 // Opens the output (with `mode` when it is not a stream), unbuffered.
 Failure open_filter_output(const char* path, const char* mode, FileEnd& end);
 
-// Closes an end (standard streams are only flushed). False when an output
-// could not be closed or flushed: its last bytes may never have arrived.
+// Closes an end (standard input is left as it is, standard output only
+// flushed). False when an output could not be closed or flushed: its last
+// bytes may never have arrived.
 bool close_end(FileEnd& end);
 
 // Closes both ends and returns `status`, or cant_write_output when closing
