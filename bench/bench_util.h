@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -56,6 +57,25 @@ inline Measure best_of(int rounds, const std::function<int()>& work) {
 }
 
 inline double mb_per_s(std::uint64_t bytes, double seconds) { return bytes / 1e6 / seconds; }
+
+// Makes the folder `name` below `dir` the current directory and returns its
+// absolute path; empty, after saying so as `program`, when that fails.
+inline std::string work_in(const std::string& dir, const char* name, const char* program) {
+    std::error_code error;
+    const std::string folder = (std::filesystem::absolute(dir, error) / name).string();
+    std::filesystem::create_directories(folder, error);
+    std::filesystem::current_path(folder, error);
+    if (!error) return folder;
+    std::fprintf(stderr, "%s: cannot work in %s\n", program, folder.c_str());
+    return {};
+}
+
+// Leaves the folder of work_in for its parent and removes it.
+inline void leave(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::current_path(std::filesystem::path(folder).parent_path(), error);
+    std::filesystem::remove(folder, error);
+}
 
 // Writes about `bytes` of hard-wrapped prose to `path`: paragraphs wrapped
 // near `column` with `line_end`, blank lines between them, short headings,

@@ -77,15 +77,8 @@ int main(int argc, char** argv) {
     const std::string dir = argc > 1 ? argv[1] : "/tmp";
     const std::uint64_t mib = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 256;
     const int file_count = argc > 3 ? std::atoi(argv[3]) : 300;
-    std::error_code error;
-    const std::string folder =
-        (std::filesystem::absolute(dir, error) / "parafold-cli-bench").string();
-    std::filesystem::create_directories(folder, error);
-    std::filesystem::current_path(folder, error);
-    if (error) {
-        std::fprintf(stderr, "cli_bench: cannot work in %s\n", folder.c_str());
-        return 1;
-    }
+    const std::string folder = work_in(dir, "parafold-cli-bench", "cli_bench");
+    if (folder.empty()) return 1;
     bool all_ok = true;
 
     // ------------------------------------------------------------ streaming
@@ -134,6 +127,7 @@ int main(int argc, char** argv) {
     std::remove("corpus.txt");
 
     // ------------------------------------------------------------- --jobs
+    std::error_code error;
     std::filesystem::create_directories("jobs", error);
     std::vector<std::string> files;
     std::uint64_t batch_bytes = 0;
@@ -166,7 +160,6 @@ int main(int argc, char** argv) {
 
     std::printf("\ngoals: stdin to stdout >= 0.8x the throughput of file to file, memory "
                 "bounded; -j 2 <= 0.75x the time of -j 1 with the same bytes\n");
-    std::filesystem::current_path(std::filesystem::path(folder).parent_path(), error);
-    std::filesystem::remove(folder, error);
+    leave(folder);
     return all_ok ? 0 : 1;
 }

@@ -29,15 +29,8 @@ struct Case {
 int main(int argc, char** argv) {
     const std::string dir = argc > 1 ? argv[1] : "/tmp";
     const std::uint64_t mib = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 256;
-    std::error_code error;
-    const std::string folder =
-        (std::filesystem::absolute(dir, error) / "parafold-pipeline-bench").string();
-    std::filesystem::create_directories(folder, error);
-    std::filesystem::current_path(folder, error);
-    if (error) {
-        std::fprintf(stderr, "pipeline_bench: cannot work in %s\n", folder.c_str());
-        return 1;
-    }
+    const std::string folder = work_in(dir, "parafold-pipeline-bench", "pipeline_bench");
+    if (folder.empty()) return 1;
 
     const std::uint64_t bytes = write_wrapped_corpus("corpus.txt", mib << 20);
     if (bytes == 0) {
@@ -78,7 +71,6 @@ int main(int argc, char** argv) {
 
     std::remove("corpus.ncr.txt");
     std::remove("corpus.txt");
-    std::filesystem::current_path(std::filesystem::path(folder).parent_path(), error);
-    std::filesystem::remove(folder, error);
+    leave(folder);
     return all_ok ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/failure_text.h"
 #include "tests/run_cli.h"
 #include "tests/story.h"
 #include "tests/test_files.h"
@@ -187,9 +188,13 @@ TEST_F(Cli, StreamsPipesAndJobs) {
     write_file("wrapped.txt", wrapped);
     const std::string story_two_lines_indent = "     Once upon a time there was a cat.\n     The end\n";
     const std::string smart_story = "Once upon a time there was a cat.\n\n\nThe end \n";
+    // lines.txt written by `options` to a pipe that head -1 leaves early.
+    const auto read_by_head = [](const std::string& options) {
+        return "{ $CLI " + options + " lines.txt; echo $? >status; } | head -1; exit $(cat status)";
+    };
     const std::string failed_to_write =
-        ": Alignment failed\nparafold-cli: lines.txt: Sorry, can't write the output file. Could be "
-        "write protect or no free space.\n";
+        std::string("parafold-cli: lines.txt: Alignment failed\nparafold-cli: lines.txt: ") +
+        failure_text::cant_write_output;
     const struct {
         const char* what;
         std::string command;
@@ -239,18 +244,13 @@ TEST_F(Cli, StreamsPipesAndJobs) {
          "--dehyphenate book.txt >/dev/null && cmp stream.txt book.ncr.txt && echo same",
          0, "same\n", "", "", ""},
         // A reader that leaves early ends the run promptly, as a failure.
-        {"/dev/stdout read by head -1",
-         "{ $CLI -o /dev/stdout lines.txt; echo $? >status; } | head -1; exit $(cat status)", 1,
-         "A short line.\n", "parafold-cli: lines.txt" + failed_to_write, "", ""},
-        {"-o - read by head -1",
-         "{ $CLI -o - lines.txt; echo $? >status; } | head -1; exit $(cat status)", 1,
-         "A short line.\n", "parafold-cli: lines.txt" + failed_to_write, "", ""},
-        {"-o - read by head -1, e-reader road",
-         "{ $CLI -2 -o - lines.txt; echo $? >status; } | head -1; exit $(cat status)", 1,
-         "A short line.\n", "parafold-cli: lines.txt" + failed_to_write, "", ""},
-        {"-o - read by head -1, --smart",
-         "{ $CLI --smart -o - lines.txt; echo $? >status; } | head -1; exit $(cat status)", 1,
-         "A short line.\n", "parafold-cli: lines.txt" + failed_to_write, "", ""},
+        {"/dev/stdout read by head -1", read_by_head("-o /dev/stdout"), 1, "A short line.\n",
+         failed_to_write, "", ""},
+        {"-o - read by head -1", read_by_head("-o -"), 1, "A short line.\n", failed_to_write, "", ""},
+        {"-o - read by head -1, e-reader road", read_by_head("-2 -o -"), 1, "A short line.\n",
+         failed_to_write, "", ""},
+        {"-o - read by head -1, --smart", read_by_head("--smart -o -"), 1, "A short line.\n",
+         failed_to_write, "", ""},
         // Several at once: paths and messages in the order of the FILEs.
         {"--jobs 2 with a failing file", "$CLI --jobs 2 -c 10 a.txt missing.txt b.txt", 1,
          "a.ncr.txt\nb.ncr.txt\n",

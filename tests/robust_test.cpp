@@ -47,7 +47,7 @@ std::string long_path(const fs::path& dir, std::size_t length) {
 }
 
 // The address space of this process now, in bytes; 0 when unknown.
-std::uint64_t address_space_in_use() {
+[[maybe_unused]] std::uint64_t address_space_in_use() {
     std::FILE* status = std::fopen("/proc/self/status", "r");
     if (!status) return 0;
     char line[256];
