@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes the Windows release: builds both architectures (scripts/build-windows.sh,
-# Release) and writes
+# Makes the Windows release: builds the two programs for both architectures
+# (scripts/build-windows.sh, Release) and writes
 #   dist/parafold-VERSION-windows-x86_64.zip
 #   dist/parafold-VERSION-windows-i686.zip
 # each holding parafold.exe, parafold-cli.exe, README.txt (CR LF line ends),
@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 . scripts/lib.sh
 
 need_packages zip git
-scripts/build-windows.sh x86_64 i686
+PARAFOLD_WINDOWS_TARGETS="parafold parafold-cli" scripts/build-windows.sh x86_64 i686
 
 started=$SECONDS
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
