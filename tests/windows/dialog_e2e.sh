@@ -121,7 +121,7 @@ check "exit status after Esc" "$(exit_status)" "0"
 check "parafold-cli.exe output the same" "$(output_of "$work/cli.txt")" "$(output_of "$work/texts/book.ncr.txt")"
 # From standard input to standard output the bytes pass unchanged: no CR
 # LF for an LF, as a console program's text mode would write.
-(cd "$work/run" && wine "$build/parafold-cli.exe" -c 17 -i - <"$book" >"$work/stdout.txt" \
+(cd "$work/run" && wine "$programs/parafold-cli.exe" -c 17 -i - <"$book" >"$work/stdout.txt" \
     2>>"$work/program.log") || true
 check "parafold-cli.exe - to standard output the same" "$(output_of "$work/stdout.txt")" \
     "$(output_of "$work/texts/book.ncr.txt")"
