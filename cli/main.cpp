@@ -462,8 +462,10 @@ int main(int argc, char** argv) {
     std::FILE* const paths = any_to_standard_output ? stderr : stdout;
     std::FILE* const report = options.verbose ? paths : nullptr;
 
-    // E-reader runs share the temporary files of the current folder.
-    if (options.jobs > 1 && runs.size() > 1 && !options.two_lines && !options.indent) {
+    // E-reader runs share the temporary files of the current folder, and
+    // tell their length reports as they go: they run in turn. Other files
+    // run on worker threads, one or more, while this thread tells them.
+    if (runs.size() > 1 && !options.two_lines && !options.indent) {
         run_at_once(runs, options.jobs, paths);
     } else {
         run_in_turn(runs, paths, report);
