@@ -20,22 +20,20 @@ using failure_text::say;
 constexpr std::size_t layout_sample_bytes = 8 << 20;
 
 // Reads the input once to learn its layout from its first
-// `layout_sample_bytes` (and, when `vocabulary` is set, the words of the
-// whole text). Returns false on a read error.
-bool learn_layout(std::FILE* in, char* block, std::int32_t columns, Vocabulary* vocabulary,
-                  TextLayout& layout) {
-    auto scan = std::make_unique<LayoutScan>();
-    scan->vocabulary = vocabulary;
-    for (std::size_t read = 0; vocabulary || read < layout_sample_bytes;) {
+// `layout_sample_bytes` (and, with `scan` collecting words, the words of
+// the whole text). Returns false on a read error.
+bool learn_layout(std::FILE* in, char* block, std::int32_t columns, bool dehyphenate,
+                  SmartScan& scan, TextLayout& layout) {
+    for (std::size_t read = 0; dehyphenate || read < layout_sample_bytes;) {
         // The layout comes from the sample alone, with or without a vocabulary.
-        scan->words_only = read >= layout_sample_bytes;
+        if (read >= layout_sample_bytes) scan_words_only(scan);
         const std::size_t got = std::fread(block, 1, block_bytes, in);
-        scan_layout(*scan, block, got);
+        scan_layout(scan, block, got);
         read += got;
         if (got < block_bytes) break;
     }
     if (std::ferror(in)) return false;
-    layout = finish_layout(*scan, columns);
+    layout = finish_layout(scan, columns);
     return true;
 }
 
@@ -72,10 +70,9 @@ int smart_reflow_file(const char* input_path, const char* output_path,
     std::FILE* in = open_filter_input(input_path, "rb", output_path, messages);
     if (!in) return 1;
     std::unique_ptr<char[]> block(new char[block_bytes]);
-    Vocabulary vocabulary;
+    const SmartScanState scan = start_layout_scan(options.dehyphenate);
     TextLayout layout;
-    if (!learn_layout(in, block.get(), options.columns,
-                      options.dehyphenate ? &vocabulary : nullptr, layout) ||
+    if (!learn_layout(in, block.get(), options.columns, options.dehyphenate, *scan, layout) ||
         std::fseek(in, 0, SEEK_SET) != 0) {
         std::fclose(in);
         say(messages, failure_text::cant_read_input);
@@ -88,10 +85,8 @@ int smart_reflow_file(const char* input_path, const char* output_path,
 
     std::FILE* out = create_filter_output(output_path, in, messages);
     if (!out) return 1;
-    SmartJoin join;
-    join.layout = layout;
-    if (options.dehyphenate) join.vocabulary = &vocabulary;
-    return close_filter_files(in, out, write_joined(in, out, block.get(), join, messages),
+    const SmartJoinState join = start_join(layout, options.dehyphenate ? scan.get() : nullptr);
+    return close_filter_files(in, out, write_joined(in, out, block.get(), *join, messages),
                               messages);
 }
 

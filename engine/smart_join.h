@@ -29,32 +29,18 @@
 //
 // Lines longer than `max_line_bytes` are measured by their first
 // `max_line_bytes` bytes and the rest streams through, so memory stays
-// constant whatever the input.
+// bounded whatever the input.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 
 namespace parafold {
 
 inline constexpr std::size_t max_line_bytes = 16 * 1024;
-// Widths are tallied up to this; wider lines count as too wide for any width.
-inline constexpr std::int32_t max_tallied_width = 1024;
-
-// Hashes a word by its bytes, so that a view of a word can be looked up
-// without making a string of it.
-struct WordHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view word) const {
-        return std::hash<std::string_view>{}(word);
-    }
-};
-
-using Vocabulary = std::unordered_set<std::string, WordHash, std::equal_to<>>;
 
 // The layout the join works with.
 struct TextLayout {
@@ -64,71 +50,40 @@ struct TextLayout {
     bool wrapped = false;          // false: every break is kept
 };
 
-// Splits a stream into lines across blocks; the part of a line that a
-// block leaves open is kept here, up to `max_line_bytes`.
-struct LineCutter {
-    std::string open;         // bytes of the unfinished line
-    bool overflowing = false; // the unfinished line outgrew `max_line_bytes`
-    bool after_cr = false;    // the last byte was a CR: an LF next belongs to it
+// The state of each pass, opaque to callers.
+struct SmartScan;
+struct SmartJoin;
+struct SmartStateFree {
+    void operator()(SmartScan* scan) const;
+    void operator()(SmartJoin* join) const;
 };
+using SmartScanState = std::unique_ptr<SmartScan, SmartStateFree>;
+using SmartJoinState = std::unique_ptr<SmartJoin, SmartStateFree>;
 
 // ------------------------------------------------------------ first pass
 
-struct LayoutScan {
-    LineCutter cutter;
-    std::int64_t lines = 0;     // lines that are not blank
-    std::int64_t measured = 0;  // of those, lines of more than one word
-    // Widths of the measured lines, in bytes and in characters; the last
-    // entry counts the wider ones.
-    std::int64_t byte_widths[max_tallied_width + 1] = {};
-    std::int64_t char_widths[max_tallied_width + 1] = {};
-    std::int64_t indents[65] = {};                          // last: 64 or more
-    bool valid_utf8 = true;
-    bool any_non_ascii = false;
-    Vocabulary* vocabulary = nullptr;  // when set, collects the text's words
-    bool words_only = false;           // past the layout's sample: only words are collected
-};
+// A scan that learns the layout; with `collect_words` it also collects the
+// words of the text, the vocabulary for dehyphenation.
+SmartScanState start_layout_scan(bool collect_words);
 
-void scan_layout(LayoutScan& scan, const char* data, std::size_t size);
+void scan_layout(SmartScan& scan, const char* data, std::size_t size);
+
+// From here on the scan only collects words: the layout comes from what
+// it saw before.
+void scan_words_only(SmartScan& scan);
 
 // Ends the scan and decides the layout. `columns` > 0 gives the width and
 // declares the text wrapped; otherwise the width is estimated: the top of
 // the densest band of line widths, and the text counts as wrapped when
 // enough lines fall in that band and hardly any go beyond it.
-TextLayout finish_layout(LayoutScan& scan, std::int32_t columns);
+TextLayout finish_layout(SmartScan& scan, std::int32_t columns);
 
 // ----------------------------------------------------------- second pass
 
-enum class ListMarker { none, number, bullet };
-
-// Facts about one line that the break rule looks at.
-struct LineFacts {
-    std::int32_t width = 0;
-    std::int32_t indent = 0;
-    std::int32_t first_word = 0;  // width of the first word
-    bool blank = true;
-    ListMarker list_marker = ListMarker::none;
-    bool hyphen_end = false;     // ends in a letter and one '-'
-    bool starts_letter = false;  // the first word starts with a letter
-};
-
-struct SmartJoin {
-    TextLayout layout;
-    const Vocabulary* vocabulary = nullptr;  // nullptr: no dehyphenation
-    LineCutter cutter;
-    // The pending line: read whole but not yet written, because its end
-    // waits on the next line.
-    LineFacts pending;
-    bool pending_ended_early = false;  // the break before it stayed: it would have fit
-    bool next_ended_early = false;
-    std::string_view pending_view;  // its text: in the input block, or pending_text
-    std::string pending_text;
-    bool have_pending = false;
-    bool pending_long = false;       // already written; only its line end waits
-    bool pending_has_end = false;    // ended by a line end (not the input's end)
-    bool pending_joined = false;     // joined to its predecessor: drop its indentation
-    std::string word;                // scratch for dehyphenation
-};
+// A join with the layout found; `words`, when not nullptr, is a finished
+// scan that collected words, and the join dehyphenates with them (the scan
+// must outlive the join).
+SmartJoinState start_join(const TextLayout& layout, const SmartScan* words);
 
 // The most bytes one call of smart_join or smart_join_finish writes for
 // `size` input bytes: besides those bytes, the two lines that earlier
@@ -137,6 +92,7 @@ constexpr std::size_t smart_join_room(std::size_t size) { return size + 2 * max_
 
 // Joins `size` more input bytes into `out`, which has room for
 // smart_join_room(size) bytes, and returns how many bytes were written.
+// The input block may be reused once the call returns.
 std::size_t smart_join(SmartJoin& join, const char* data, std::size_t size, char* out);
 
 // Writes what the end of the input leaves pending into `out` (room for

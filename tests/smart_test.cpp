@@ -200,15 +200,14 @@ TEST(SmartReflowText, LeavesTextThatIsNotHardWrappedAlone) {
 
 // Runs both passes over `text` cut into blocks of `block` bytes.
 std::string reflow_in_blocks(const std::string& text, std::size_t block) {
-    LayoutScan scan;
+    const SmartScanState scan = start_layout_scan(false);
     for (std::size_t at = 0; at < text.size(); at += block)
-        scan_layout(scan, text.data() + at, std::min(block, text.size() - at));
-    SmartJoin join;
-    join.layout = finish_layout(scan, 0);
+        scan_layout(*scan, text.data() + at, std::min(block, text.size() - at));
+    const SmartJoinState join = start_join(finish_layout(*scan, 0), nullptr);
     std::string out;
     for (std::size_t at = 0; at < text.size(); at += block)
-        smart_join(join, text.data() + at, std::min(block, text.size() - at), out);
-    smart_join_finish(join, out);
+        smart_join(*join, text.data() + at, std::min(block, text.size() - at), out);
+    smart_join_finish(*join, out);
     return out;
 }
 
