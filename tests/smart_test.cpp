@@ -198,15 +198,23 @@ TEST(SmartReflowText, LeavesTextThatIsNotHardWrappedAlone) {
     EXPECT_FALSE(layout.wrapped);
 }
 
-// Runs both passes over `text` cut into blocks of `block` bytes.
+// Runs both passes over `text` cut into blocks of `block` bytes, each read
+// into one buffer that the next block overwrites, as the file road does;
+// in between the buffer is scribbled over.
 std::string reflow_in_blocks(const std::string& text, std::size_t block) {
+    std::string buffer(block, '\0');
+    auto read = [&](std::size_t at) {
+        std::fill(buffer.begin(), buffer.end(), '#');
+        const std::size_t size = std::min(block, text.size() - at);
+        std::copy_n(text.data() + at, size, buffer.data());
+        return size;
+    };
     const SmartScanState scan = start_layout_scan(false);
-    for (std::size_t at = 0; at < text.size(); at += block)
-        scan_layout(*scan, text.data() + at, std::min(block, text.size() - at));
+    for (std::size_t at = 0; at < text.size(); at += block) scan_layout(*scan, buffer.data(), read(at));
     const SmartJoinState join = start_join(finish_layout(*scan, 0), nullptr);
     std::string out;
-    for (std::size_t at = 0; at < text.size(); at += block)
-        smart_join(*join, text.data() + at, std::min(block, text.size() - at), out);
+    for (std::size_t at = 0; at < text.size(); at += block) smart_join(*join, buffer.data(), read(at), out);
+    std::fill(buffer.begin(), buffer.end(), '#');
     smart_join_finish(*join, out);
     return out;
 }
@@ -258,9 +266,10 @@ Outcome smart_captured(const std::string& in, const std::string& out, const Smar
     });
 }
 
+// About 700 KB: the file road reads it in several blocks into one buffer.
 TEST(SmartReflowFile, JoinsAndReportsTheWidth) {
     TempDir dir;
-    std::string text = wrapped_text(66, 2000, false, 5);
+    std::string text = wrapped_text(66, 120000, false, 5);
     std::string crlf;
     for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     write_file(dir.file("in.txt"), crlf);
