@@ -42,12 +42,20 @@ namespace parafold {
 
 inline constexpr std::size_t max_line_bytes = 16 * 1024;
 
-// The layout the join works with.
+// The layout the join works with, as the scan found it.
 struct TextLayout {
     std::int32_t width = 0;        // the wrap column
     std::int32_t body_indent = 0;  // columns of indentation of the body text
     bool utf8 = false;             // widths count characters
     bool wrapped = false;          // false: every break is kept
+    // Evidence from the plainly wrapped lines: those followed, in the same
+    // block, by a line that starts with a small letter.
+    std::int64_t wrapped_lines = 0;  // how many the scan saw
+    std::int32_t wrap_floor = 0;     // all but 3% of them are at least this wide
+    std::int32_t fit_per_mille = 0;  // after how many of 1000 the next word would have fit
+    bool print_style = false;        // paragraphs start with an indented line, not a blank one
+    bool two_spaces = false;         // sentences inside lines are followed by two spaces
+    bool bound_numbers = false;      // a word and a number after it ("Section 4") never part
 };
 
 // The state of each pass, opaque to callers.
@@ -82,13 +90,22 @@ TextLayout finish_layout(SmartScan& scan, std::int32_t columns);
 
 // A join with the layout found; `words`, when not nullptr, is a finished
 // scan that collected words, and the join dehyphenates with them (the scan
-// must outlive the join).
-SmartJoinState start_join(const TextLayout& layout, const SmartScan* words);
+// must outlive the join). With `explain` the join appends a report to it:
+// the layout, then for every break kept inside a block a line
+//   kept LINE: REASON | START OF THE LINE | START OF THE NEXT LINE
+// (LINE counted from 1).
+SmartJoinState start_join(const TextLayout& layout, const SmartScan* words,
+                          std::string* explain = nullptr);
+
+// Lines the join holds at most before it decides the breaks between them.
+inline constexpr std::size_t smart_held_lines = 64;
 
 // The most bytes one call of smart_join or smart_join_finish writes for
-// `size` input bytes: besides those bytes, the two lines that earlier
-// calls may have left waiting (the pending line and the unfinished one).
-constexpr std::size_t smart_join_room(std::size_t size) { return size + 2 * max_line_bytes + 2; }
+// `size` input bytes: besides those bytes, the lines that earlier calls may
+// have left waiting (the held ones and the unfinished one).
+constexpr std::size_t smart_join_room(std::size_t size) {
+    return size + (smart_held_lines + 2) * (max_line_bytes + 1);
+}
 
 // Joins `size` more input bytes into `out`, which has room for
 // smart_join_room(size) bytes, and returns how many bytes were written.
@@ -106,6 +123,6 @@ void smart_join_finish(SmartJoin& join, std::string& out);
 // The whole rule on a text in memory: both passes, as the file function
 // runs them.
 std::string smart_reflow_text(std::string_view text, std::int32_t columns, bool dehyphenate,
-                              TextLayout* layout = nullptr);
+                              TextLayout* layout = nullptr, std::string* explain = nullptr);
 
 }  // namespace parafold

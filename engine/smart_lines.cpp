@@ -224,20 +224,52 @@ std::int32_t clamp_width(std::int64_t width) {
     return static_cast<std::int32_t>(std::min<std::int64_t>(width, long_line_width));
 }
 
-// "12. " or "3) " opens a numbered item; "- ", "* ", "+ " or "• " a bullet.
-// `width` is set to the marker's bytes.
+bool is_roman(char c) { return c == 'i' || c == 'v' || c == 'x'; }
+
+// A numbered item opens with "12. ", "3) " or "4.2.1. "; a lettered one
+// with "(a) ", "(12) ", "(iv) " or "b) "; a bullet with "- ", "* ", "+ " or
+// "• ". `width` is set to the marker's bytes.
 ListMarker list_marker_of(std::string_view text, std::size_t& width) {
-    // Most lines start with a letter: no marker starts that way.
-    if (!text.empty() && is_ascii_letter(text[0])) return ListMarker::none;
+    // Most lines start with a letter: few markers start that way.
+    if (text.empty() || (is_ascii_letter(text[0]) && (text.size() < 2 || text[1] != ')')))
+        return ListMarker::none;
     auto spaced = [&](std::size_t at) { return at < text.size() && is_blank_byte(text[at]); };
-    std::size_t digits = 0;
-    while (digits < text.size() && digits < 4 && is_digit(text[digits])) ++digits;
-    if (digits >= 1 && digits <= 3 && digits < text.size() &&
-        (text[digits] == '.' || text[digits] == ')') && spaced(digits + 1)) {
-        width = digits + 1;
-        return ListMarker::number;
+    auto digits_at = [&](std::size_t at) {
+        std::size_t end = at;
+        while (end < text.size() && end - at < 4 && is_digit(text[end])) ++end;
+        return end - at >= 1 && end - at <= 3 ? end - at : 0;
+    };
+    if (is_ascii_lower(text[0])) {  // "b) "
+        width = 2;
+        return spaced(2) ? ListMarker::letter : ListMarker::none;
     }
-    if (!text.empty() && (text[0] == '-' || text[0] == '*' || text[0] == '+') && spaced(1)) {
+    if (std::size_t digits = digits_at(0)) {
+        std::size_t at = digits;
+        bool levels = false;
+        while (at + 1 < text.size() && text[at] == '.' && digits_at(at + 1)) {
+            at += 1 + digits_at(at + 1);
+            levels = true;
+        }
+        // A number of several levels ends in a dot too ("4.2.1."): without
+        // it, it may be a version number wrapped to the line's start.
+        if (at >= text.size() || !(text[at] == '.' || (text[at] == ')' && !levels)))
+            return ListMarker::none;
+        width = ++at;
+        return spaced(at) ? ListMarker::number : ListMarker::none;
+    }
+    if (text[0] == '(') {
+        std::size_t at = 1 + digits_at(1);
+        if (at == 1) {
+            while (at < text.size() && at < 5 && is_roman(text[at])) ++at;
+            if (at == 1 && text.size() > 1 && is_ascii_lower(text[1])) at = 2;
+        }
+        if (at > 1 && at < text.size() && text[at] == ')' && spaced(at + 1)) {
+            width = at + 1;
+            return ListMarker::letter;
+        }
+        return ListMarker::none;
+    }
+    if ((text[0] == '-' || text[0] == '*' || text[0] == '+') && spaced(1)) {
         width = 1;
         return ListMarker::bullet;
     }

@@ -24,7 +24,9 @@ std::string_view trim_right(std::string_view text);
 std::string_view trim_left(std::string_view text);
 bool valid_utf8(std::string_view text);
 
-enum class ListMarker : std::uint8_t { none, number, bullet };
+// A lettered marker ("(a)", "b)") may also be a reference wrapped to the
+// line's start; a numbered one rarely is.
+enum class ListMarker : std::uint8_t { none, number, letter, bullet };
 enum class Case : std::uint8_t { none, upper, lower };
 
 // Facts about one line that the layout and the break rule look at. Widths
