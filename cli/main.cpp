@@ -48,6 +48,8 @@ constexpr const char* usage_text =
     "                       left as it is, and a line on standard error says so\n"
     "      --dehyphenate    with --smart: join a word hyphenated at a line end without\n"
     "                       its hyphen when the text has the word whole elsewhere\n"
+    "      --explain        with --smart: write no file, but print the layout found and\n"
+    "                       why each line break inside a paragraph block was kept\n"
     "  -v, --verbose        also show the length report of the estimate\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
@@ -60,7 +62,7 @@ struct Options {
     std::string column_text = "56";
     bool columns_given = false;
     bool autodetect = false, two_lines = false, indent = false, verbose = false;
-    bool smart = false, dehyphenate = false;
+    bool smart = false, dehyphenate = false, explain = false;
     std::string output_path;
     bool output_given = false;
     std::vector<std::string> files;
@@ -128,6 +130,8 @@ Parsed parse_command_line(int argc, char** argv, Options& options, std::string& 
                 options.smart = true;
             } else if (name == "--dehyphenate") {
                 options.dehyphenate = true;
+            } else if (name == "--explain") {
+                options.explain = true;
             } else if (name == "--verbose") {
                 options.verbose = true;
             } else if (name == "--help") {
@@ -176,6 +180,11 @@ Parsed parse_command_line(int argc, char** argv, Options& options, std::string& 
         problem = "--dehyphenate goes with --smart";
         return Parsed::usage_error;
     }
+    if (options.explain && (!options.smart || options.two_lines || options.indent ||
+                            options.output_given)) {
+        problem = "--explain goes with --smart alone: no -2, -i or --output";
+        return Parsed::usage_error;
+    }
     if (options.autodetect && options.smart) {
         problem = "--smart estimates the width itself: leave out --autodetect";
         return Parsed::usage_error;
@@ -220,14 +229,16 @@ bool align_file(const Options& options, const std::string& file, std::FILE* scra
     request.autodetect = options.autodetect;
     request.smart = options.smart;
     request.dehyphenate = options.dehyphenate;
+    request.explain = options.explain ? stdout : nullptr;
     // Without --columns the smart unwrap estimates the width from the text.
     if (options.smart && !options.columns_given) request.column_text.assign(1, '0');
 
+    if (options.explain) std::printf("file: %s\n", file.c_str());
     std::fflush(stdout);
     const int status = parafold::run_pipeline(request, scratch ? scratch : stderr,
                                               options.verbose ? stdout : nullptr);
     if (status == 0) {
-        std::printf("%s\n", request.output_path.c_str());
+        if (!options.explain) std::printf("%s\n", request.output_path.c_str());
         std::fflush(stdout);
     } else {
         std::fprintf(stderr, "%s: %s: Alignment failed\n", program, file.c_str());

@@ -37,10 +37,12 @@ bool learn_layout(std::FILE* in, char* block, std::int32_t columns, bool dehyphe
     return true;
 }
 
-// Streams the input through the join into the output. Returns 0, or 1
-// after saying what failed.
+// Streams the input through the join into the output, or with `explain`
+// the join's report into that stream. Returns 0, or 1 after saying what
+// failed.
 int write_joined(std::FILE* in, std::FILE* out, char* block, SmartJoin& join,
-                 std::FILE* messages) {
+                 std::FILE* messages, std::string* explain = nullptr,
+                 std::FILE* explain_to = nullptr) {
     // Room for a block's output and, after the last block, for what the
     // end of the input leaves pending.
     std::unique_ptr<char[]> joined(new char[smart_join_room(block_bytes) + smart_join_room(0)]);
@@ -55,7 +57,15 @@ int write_joined(std::FILE* in, std::FILE* out, char* block, SmartJoin& join,
             }
             kept += smart_join_finish(join, joined.get() + kept);
         }
-        if (kept != 0 && std::fwrite(joined.get(), 1, kept, out) != kept) {
+        if (explain) {
+            const bool written =
+                std::fwrite(explain->data(), 1, explain->size(), explain_to) == explain->size();
+            explain->clear();
+            if (!written) {
+                say(messages, "Sorry, can't write the report.\n");
+                return 1;
+            }
+        } else if (kept != 0 && std::fwrite(joined.get(), 1, kept, out) != kept) {
             say(messages, failure_text::cant_write_output);
             return 1;
         }
@@ -83,6 +93,15 @@ int smart_reflow_file(const char* input_path, const char* output_path,
         report->wrapped = layout.wrapped;
     }
 
+    if (options.explain) {
+        std::string report;
+        const SmartJoinState join =
+            start_join(layout, options.dehyphenate ? scan.get() : nullptr, &report);
+        const int status = write_joined(in, nullptr, block.get(), *join, messages, &report,
+                                        options.explain);
+        std::fclose(in);
+        return status != 0 || std::fflush(options.explain) != 0 ? 1 : 0;
+    }
     std::FILE* out = create_filter_output(output_path, in, messages);
     if (!out) return 1;
     const SmartJoinState join = start_join(layout, options.dehyphenate ? scan.get() : nullptr);

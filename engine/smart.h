@@ -21,6 +21,9 @@ struct SmartOptions {
     // Join a word split by a hyphen at a line end without the hyphen when
     // the joined word occurs unhyphenated elsewhere in the text.
     bool dehyphenate = false;
+    // When set, the run writes to it a report of what it decided (see
+    // start_join in engine/smart_join.h) instead of writing the output file.
+    std::FILE* explain = nullptr;
 };
 
 // What a run found out, for the caller to tell the user.

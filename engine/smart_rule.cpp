@@ -559,6 +559,19 @@ void report_kept(SmartJoin& join, const HeldLine& a, const HeldLine& b, Verdict 
     report += '\n';
 }
 
+// Names what a block reads as, when it reads as more than paragraphs.
+void report_block(SmartJoin& join, const HeldLine& first, const HeldLine& last,
+                  const BlockSigns& signs) {
+    const char* kind = signs.short_lines    ? "short lines"
+                       : signs.long_verse   ? "verse of long lines"
+                       : signs.verse        ? "verse"
+                       : signs.narrow_quote ? "quote set narrower"
+                                            : nullptr;
+    if (!kind) return;
+    *join.explain += "block " + std::to_string(first.number) + "-" +
+                     std::to_string(last.number) + ": " + kind + "\n";
+}
+
 // Decides the breaks between the held lines, writes all but the last and
 // keeps that one held. With `last_too` the last line is written as well,
 // with its own line end: the input ended.
@@ -585,6 +598,7 @@ void settle(SmartJoin& join, bool last_too) {
                 std::size_t run_end = i + 1;
                 while (run_end < n && !held[run_end].facts.blank) ++run_end;
                 signs = signs_of(held.data() + run_start, run_end - run_start, join.layout);
+                if (join.explain) report_block(join, held[run_start], held[run_end - 1], signs);
             }
             verdicts[i] = judge_break(a.facts, b.facts, starts || a.facts.blank, signs,
                                       join.layout);
@@ -705,7 +719,10 @@ void describe_layout(const TextLayout& layout, std::string& report) {
     line("width " + std::to_string(layout.width) +
          (layout.utf8 ? " characters (UTF-8)" : " bytes"));
     line("body indent " + std::to_string(layout.body_indent));
-    if (layout.wrapped_lines > 0) {
+    if (layout.wrapped_lines < least_evidence) {
+        line("plainly wrapped lines " + std::to_string(layout.wrapped_lines) +
+             ", too few to measure: greedy wrapping assumed");
+    } else {
         line("plainly wrapped lines " + std::to_string(layout.wrapped_lines) + ", 97% at least " +
              std::to_string(layout.wrap_floor) + " wide");
         const std::int32_t rate = layout.fit_per_mille;

@@ -140,6 +140,25 @@ TEST(SmartReflowText, CountsUtf8Characters) {
     EXPECT_EQ(smart_reflow_text(latin + "\nab\n", 20, false), latin + " ab\n");
 }
 
+// The report names the layout and every break kept inside a block, with
+// the reason, and the text comes out as without it.
+TEST(SmartReflowText, ExplainsEveryBreakItKeeps) {
+    const std::string text =
+        "CHAPTER ONE\nIt was a dark and stormy\nnight; the rain fell.\n\n"
+        "Roses are red,\nViolets are blue,\nSugar is sweet.\n";
+    std::string report;
+    EXPECT_EQ(smart_reflow_text(text, 30, false, nullptr, &report),
+              smart_reflow_text(text, 30, false));
+    EXPECT_EQ(report,
+              "layout: width 30 bytes\n"
+              "layout: body indent 0\n"
+              "layout: plainly wrapped lines 1, too few to measure: greedy wrapping assumed\n"
+              "kept 1: next word fits | CHAPTER ONE | It was a dark and stormy\n"
+              "block 5-7: short lines\n"
+              "kept 5: block of short lines | Roses are red, | Violets are blue,\n"
+              "kept 6: block of short lines | Violets are blue, | Sugar is sweet.\n");
+}
+
 // Greedy wrapping of random words at `width` characters.
 std::string wrapped_text(std::size_t width, std::size_t words, bool accents, unsigned seed) {
     std::mt19937 rng(seed);

@@ -97,6 +97,7 @@ int join_lines_of(const ProcessRequest& request, const char* in, const char* out
     SmartOptions options;
     options.columns = width > 0 ? width : 0;
     options.dehyphenate = request.dehyphenate;
+    options.explain = request.explain;
     SmartReport found;
     const int status = smart_reflow_file(in, out, options, messages, &found);
     if (status == 0 && !found.wrapped)

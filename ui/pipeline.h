@@ -44,6 +44,7 @@ struct ProcessRequest {
     // messages stream says so.
     bool smart = false;
     bool dehyphenate = false;  // with `smart`: see SmartOptions
+    std::FILE* explain = nullptr;  // with `smart` on the plain road: see SmartOptions
 };
 
 // The value of a column text, as C's strtol reads a decimal number: leading
