@@ -9,6 +9,7 @@
 
 #include "engine/smart_join.h"
 #include "engine/smart_lines.h"
+#include "engine/smart_simd.h"
 
 namespace parafold {
 
@@ -108,33 +109,52 @@ namespace {
 bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
 bool is_small(char c) { return c >= 'a' && c <= 'z'; }
 
+// Looks at the word that starts at `word`, after a blank or at the body's
+// start: a capitalised word followed by a number ("Section 4", "(Figure 2").
+void tally_word(SmartScan& scan, const char* word, const char* end) {
+    const char* at = word + (word < end && *word == '(');
+    if (at >= end || !is_upper(*at)) return;
+    const char* stop = at + 1;
+    while (stop < end && is_small(*stop)) ++stop;
+    if (stop - at >= 2 && end - stop >= 2 && stop[0] == ' ' && stop[1] >= '0' && stop[1] <= '9')
+        ++scan.units_inside;
+}
+
+// Looks at the blank at `blank`, not the body's first byte nor its last:
+// the end of a sentence before it, followed by one blank or more, and the
+// word after it.
+void tally_blank(SmartScan& scan, const char* begin, const char* blank, const char* end) {
+    if (blank[-1] == ' ') return;  // not the first of its run
+    const char* next = blank + 1;
+    while (next < end && *next == ' ') ++next;
+    if (next == end) return;
+    if (blank - begin >= 2 && (blank[-1] == '.' || blank[-1] == '!' || blank[-1] == '?') &&
+        is_small(blank[-2]) && is_upper(*next))
+        (next - blank >= 2 ? scan.two_spaces : scan.one_space)++;
+    tally_word(scan, next, end);
+}
+
 // Counts in a line's body the sentence ends followed by one blank and by
 // two, and the capitalised words followed by a number. Both follow a
-// blank, so only the blanks are visited.
+// blank, so only the blanks are visited, found sixteen bytes at a time.
 void tally_inside(SmartScan& scan, std::string_view body) {
     const char* const begin = body.data();
     const char* const end = begin + body.size();
-    // A word at the body's start counts as one after a blank.
-    const char* word = begin;
-    for (;;) {
-        // `word` is the first byte of a word.
-        const char* at = word + (word < end && *word == '(');
-        if (at < end && is_upper(*at)) {
-            const char* stop = at + 1;
-            while (stop < end && is_small(*stop)) ++stop;
-            if (stop - at >= 2 && end - stop >= 2 && stop[0] == ' ' && stop[1] >= '0' &&
-                stop[1] <= '9')
-                ++scan.units_inside;
+    tally_word(scan, begin, end);
+    const char* p = begin + 1;
+    if constexpr (simd::have_sse2) {
+#if defined(__SSE2__)
+        for (; end - p >= 16; p += 16) {
+            std::uint32_t blanks = simd::byte_mask(simd::equal_to(simd::load16(p), ' '));
+            while (blanks != 0) {
+                tally_blank(scan, begin, p + simd::first_bit(blanks), end);
+                blanks &= blanks - 1;
+            }
         }
-        const char* blank = static_cast<const char*>(std::memchr(word, ' ', end - word));
-        if (!blank) return;
-        const char* next = blank;
-        while (next < end && *next == ' ') ++next;
-        if (next == end) return;
-        if (blank - begin >= 2 && (blank[-1] == '.' || blank[-1] == '!' || blank[-1] == '?') &&
-            is_small(blank[-2]) && is_upper(*next))
-            (next - blank >= 2 ? scan.two_spaces : scan.one_space)++;
-        word = next;
+#endif
+    }
+    for (; p < end; ++p) {
+        if (*p == ' ') tally_blank(scan, begin, p, end);
     }
 }
 
