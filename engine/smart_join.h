@@ -6,26 +6,29 @@
 // its trailing spaces and tabs: a tab moves to the next multiple of 8, and
 // in UTF-8 text each character counts 1 (otherwise each byte does).
 //
-// Between a line A and the next line B the break stays (LF) when there is
-// evidence that it was meant, that is when:
-//   1. A or B is blank;
-//   2. B is indented more than the body text (a paragraph in print style, a
-//      quote, a list item);
-//   3. B's first word would have fit on A within the width, so A was ended
-//      on purpose (a heading, a verse line, a paragraph's last line);
-//   4. B starts a numbered item ("12. ", "3) "), or A and B both start
-//      with a bullet ("- ", "* ", "+ ", "• ");
-//   5. A lies in a block of short lines (verse, a table of contents): the
-//      break before A stayed by rule 3, and A and B both end well before
-//      the width.
-// A sentence end is no evidence by itself. Otherwise B is joined to A: A's
-// trailing spaces and B's indentation are dropped and one space goes
-// between them. A word hyphenated across the break (A ends in a letter and
-// one '-', B starts with a letter) is joined without the space; with a
-// vocabulary the hyphen goes too when the joined word occurs in it.
+// The scan learns the text's layout: the width (the limit that nearly all
+// plainly wrapped lines respect, those followed in their block by a line
+// starting with a small letter), how often the next word would have fit
+// after such a line (rare in greedy wrapping, common where lines were
+// filled by hand or copied from a printed page), how wide nearly all of
+// them are, whether sentences are followed by two blanks, whether a word
+// and a number after it are kept together, and whether paragraphs start
+// with an indented line.
 //
-// A text with no dominant wrap width has every break kept, so it comes out
-// unchanged apart from its line ends.
+// The join then decides, block by block (the lines between blank lines,
+// at most `smart_held_lines` at a time), whether the break between a line
+// A and the next line B stays: for a list item, for a change of
+// indentation that is not a hanging indent, in a block of short lines, a
+// quote set narrower or verse, where B's first word would have fit on A in
+// a text where that tells, or for a capital after a short line. A sentence
+// end is no evidence by itself. Otherwise B is joined to A: A's trailing
+// spaces and B's indentation are dropped and one space goes between them.
+// A word hyphenated across the break (A ends in a letter and one '-', B
+// starts with a letter) is joined without the space; with a vocabulary
+// the hyphen goes too when the joined word occurs in it.
+//
+// A text that shows no hard wrapping has every break kept, so it comes
+// out unchanged apart from its line ends.
 //
 // Lines longer than `max_line_bytes` are measured by their first
 // `max_line_bytes` bytes and the rest streams through, so memory stays
@@ -81,9 +84,10 @@ void scan_layout(SmartScan& scan, const char* data, std::size_t size);
 void scan_words_only(SmartScan& scan);
 
 // Ends the scan and decides the layout. `columns` > 0 gives the width and
-// declares the text wrapped; otherwise the width is estimated: the top of
-// the densest band of line widths, and the text counts as wrapped when
-// enough lines fall in that band and hardly any go beyond it.
+// declares the text wrapped; otherwise the width is estimated from the
+// plainly wrapped lines, and the text counts as wrapped when their widths
+// crowd up to it (with too few of them: the top of the densest band of all
+// line widths, when enough lines fall in it and hardly any go beyond).
 TextLayout finish_layout(SmartScan& scan, std::int32_t columns);
 
 // ----------------------------------------------------------- second pass
