@@ -4,7 +4,9 @@
 #   build/windows-x86_64/   64-bit, with the dialog's test programs
 #   build/windows-i686/     32-bit, the programs only
 # Usage: scripts/build-windows.sh [x86_64|i686]...   (default: both)
-# Extra CMake options may be given in PARAFOLD_WINDOWS_CMAKE_ARGS.
+# Extra CMake options may be given in PARAFOLD_WINDOWS_CMAKE_ARGS;
+# PARAFOLD_WINDOWS_TARGETS names the only targets to build (e.g. the two
+# programs: "parafold parafold-cli").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib.sh
@@ -26,6 +28,8 @@ for arch in "${architectures[@]}"; do
     cmake -S . -B "build/windows-$arch" "${toolchain[@]}" \
         -DCMAKE_BUILD_TYPE=Release -DPARAFOLD_TESTS="$tests" -DPARAFOLD_BENCH=OFF \
         ${PARAFOLD_WINDOWS_CMAKE_ARGS:-} >/dev/null
-    cmake --build "build/windows-$arch" -j"$(jobs)"
+    targets=()
+    for target in ${PARAFOLD_WINDOWS_TARGETS:-}; do targets+=(--target "$target"); done
+    cmake --build "build/windows-$arch" -j"$(jobs)" "${targets[@]}"
     ls "build/windows-$arch"/*.exe
 done

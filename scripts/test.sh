@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native suite, the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the slow tests on huge
-# files, the Windows programs with the dialog's tests and the Windows fault
-# tests under Wine (PARAFOLD_SKIP_WINDOWS=1 leaves those out), and every
-# fuzz target for about a minute.
+# files, the Windows programs with the dialog's tests, the Windows fault
+# tests under Wine and the Windows release zips (PARAFOLD_SKIP_WINDOWS=1
+# leaves those out), and every fuzz target for about a minute.
 # Usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,6 +43,14 @@ if [ "${PARAFOLD_SKIP_WINDOWS:-0}" = 1 ]; then
     echo "skipped (PARAFOLD_SKIP_WINDOWS=1)"
 else
     scripts/test-windows-robust.sh
+    fi
+
+echo "== Windows release: the zips, their programs end to end, reproducibility"
+# About three minutes, most of it building two fresh clones.
+if [ "${PARAFOLD_SKIP_WINDOWS:-0}" = 1 ]; then
+    echo "skipped (PARAFOLD_SKIP_WINDOWS=1)"
+else
+    scripts/test-release.sh
     fi
 
 echo "== fuzzing: every target in fuzz/ for a bounded time"

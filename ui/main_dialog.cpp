@@ -112,14 +112,22 @@ void process_file(HWND dialog) {
 }
 
 // Only the control id (the low word of wparam) of a command is looked at,
-// never its notification code, and lparam is never used. "Process File" runs
-// whatever the fields hold, also before any file was chosen.
-INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+// never its notification code, and lparam only at WM_INITDIALOG. "Process
+// File" runs whatever the fields hold, also before any file was chosen.
+INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
         ShowWindow(dialog, SW_RESTORE);
         set_text(dialog, IDC_COLUMNS, "56");
+        // A file to start with is only shown, with its output path; whether
+        // it exists is left to Process File, as for a chosen one.
+        const char* start_file = reinterpret_cast<const char*>(lparam);
+        if (start_file != nullptr && *start_file != '\0') {
+            set_text(dialog, IDC_INPUT_PATH, start_file);
+            set_text(dialog, IDC_OUTPUT_PATH, derive_output_path(start_file));
+        }
         return FALSE;  // no default focus
+    }
     case WM_COMMAND:
         switch (LOWORD(wparam)) {
         case IDCANCEL:  // "Cancel" and Esc

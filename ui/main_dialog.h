@@ -22,7 +22,10 @@ struct DialogServices {
 };
 extern DialogServices dialog_services;
 
-// The dialog procedure of IDD_MAIN (see WinMain in ui/win_main.cpp).
+// The dialog procedure of IDD_MAIN (see WinMain in ui/win_main.cpp). Its
+// initialisation value (DialogBoxParamA's last argument) is 0, or a
+// `const char*` path that the dialog starts with as if it had been chosen
+// with Browse while "Autodetect Columns" is unticked.
 INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Shows the system's open-file dialog for one existing "*.txt" file, owned

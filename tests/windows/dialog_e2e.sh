@@ -4,13 +4,17 @@
 # fields and message boxes are read back with window_probe.exe; the output
 # file's bytes and the exit status are checked.
 # Usage (inside a Wine session, see scripts/test-windows.sh):
-#   tests/windows/dialog_e2e.sh BUILD_DIR
+#   tests/windows/dialog_e2e.sh BUILD_DIR [PROGRAM_DIR]
+# PROGRAM_DIR holds the parafold.exe and parafold-cli.exe to test (default
+# BUILD_DIR), e.g. those unpacked from a release zip; window_probe.exe comes
+# from BUILD_DIR.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 . "$root/scripts/lib.sh"
 . "$root/scripts/wine.sh"
 wine_build_dir="$(cd "$1" && pwd)"
 build="$wine_build_dir"
+programs="$(cd "${2:-$1}" && pwd)"
 
 failures=0
 check() {  # what got want
@@ -31,12 +35,14 @@ book="$work/texts/book.txt"
 printf 'The cat sat on the\nmat and it purred\nsoftly all night.\nThen it slept\n' >"$book"
 joined=$'The cat sat on the mat and it purred softly all night.\nThen it slept\n'
 
-# Starts parafold.exe in the run folder (its current directory) with
-# arguments that must have no effect, and waits for the dialog. What it and
-# Wine write to standard output and error goes to program.log.
+# Starts parafold.exe in the run folder (its current directory) with the
+# arguments given, and waits for the dialog. Wine writes the arguments into
+# the Windows command line, quoting any with a space, as Explorer quotes
+# "%1". What the program and Wine write to standard output and error goes to
+# program.log.
 start_program() {
     rm -f "$work/status"
-    (cd "$work/run" && wine "$build/parafold.exe" /ignored --arguments >>"$work/program.log" 2>&1; echo $? >"$work/status") &
+    (cd "$work/run" && wine "$programs/parafold.exe" "$@" >>"$work/program.log" 2>&1; echo $? >"$work/status") &
     probe wait parafold || { echo "  FAIL  the dialog did not appear"; exit 1; }
 }
 exit_status() {
@@ -110,9 +116,37 @@ xdotool key Escape
 check "exit status after Esc" "$(exit_status)" "0"
 
 # The command line under Wine, with the same choices, writes the same bytes.
-(cd "$work/run" && wine "$build/parafold-cli.exe" -c 17 -i "$(windows_path "$book")" \
+(cd "$work/run" && wine "$programs/parafold-cli.exe" -c 17 -i "$(windows_path "$book")" \
     -o "$(windows_path "$work/cli.txt")" >>"$work/program.log" 2>&1) || true
 check "parafold-cli.exe output the same" "$(output_of "$work/cli.txt")" "$(output_of "$work/texts/book.ncr.txt")"
+check "files left in the current directory" "$(ls "$work/run")" ""
+
+echo "Started with a file, as Explorer starts it for a dropped file: shown, processed on request"
+mkdir -p "$work/my books"
+dropped="$work/my books/book one.txt"
+cp "$book" "$dropped"
+start_program "$(windows_path "$dropped")"
+check "input path" "$(control_text parafold 1001)" "$(windows_path "$dropped")"
+check "output path" "$(control_text parafold 1004)" "$(windows_path "$work/my books/book one.ncr.txt")"
+check "column text" "$(control_text parafold 1005)" "56"
+check "column field enabled, autodetect unticked" \
+    "$(control_state parafold 1005) $(control_state parafold 1007)" "1 0 1 0"
+check "nothing written before Process File" "$(output_of "$work/my books/book one.ncr.txt")" "missing"
+click_control parafold 1
+answer_message_box Success "Text file aligned successfully"
+check "output at column 56" "$(output_of "$work/my books/book one.ncr.txt")" "$(cat "$book"; echo x)"
+xdotool key Escape
+check "exit status after Esc" "$(exit_status)" "0"
+
+echo "Started with an unquoted path with spaces that names no file: shown whole, Process File fails"
+missing="$(windows_path "$work/no such/book.txt")"
+start_program "${missing%% *}" "${missing#* }"  # two arguments: no quotes on the command line
+check "input path" "$(control_text parafold 1001)" "$missing"
+check "output path" "$(control_text parafold 1004)" "$(windows_path "$work/no such/book.ncr.txt")"
+click_control parafold 1
+answer_message_box Failed "Alignment failed"
+click_control parafold 2
+check "exit status after Cancel" "$(exit_status)" "0"
 check "files left in the current directory" "$(ls "$work/run")" ""
 
 if [ "$failures" -ne 0 ]; then

@@ -1,5 +1,5 @@
-// The resources of the built parafold.exe (read as data, not run): exactly
-// one classic dialog template, IDD_MAIN, laid out control by control.
+// The dialog in the resources of the built parafold.exe (read as data, not
+// run): one classic dialog template, IDD_MAIN, laid out control by control.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,25 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/windows/resource_listing.h"
 #include "ui/dialog_ids.h"
 
 namespace {
 
-// The program sits beside this test in the build folder.
-std::string program_path() {
-    char path[MAX_PATH * 4] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of("\\/") + 1) + "parafold.exe";
-}
-
-// "#n" for a resource or class given by number. (Built with append: GCC 12
-// warns wrongly about "#" + std::string.)
-std::string ordinal(ULONG_PTR n) {
-    std::string text = "#";
-    text += std::to_string(n);
-    return text;
-}
+using parafold::testing::ordinal;
+using parafold::testing::program_path;
+using parafold::testing::resource_languages;
+using parafold::testing::resource_names;
 
 // Reads a classic DLGTEMPLATE and its DLGITEMTEMPLATEs word by word.
 class TemplateReader {
@@ -71,8 +61,8 @@ struct Control {
 class DialogTemplate : public ::testing::Test {
 protected:
     void SetUp() override {
-        module_ = LoadLibraryExA(program_path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(module_, nullptr) << program_path();
+        module_ = LoadLibraryExA(program_path("parafold.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module_, nullptr) << program_path("parafold.exe");
     }
     void TearDown() override {
         if (module_ != nullptr) FreeLibrary(module_);
@@ -80,31 +70,11 @@ protected:
     HMODULE module_ = nullptr;
 };
 
-BOOL CALLBACK collect_type(HMODULE, LPSTR type, LONG_PTR out) {
-    reinterpret_cast<std::vector<std::string>*>(out)->push_back(
-        IS_INTRESOURCE(type) ? ordinal(reinterpret_cast<ULONG_PTR>(type)) : std::string(type));
-    return TRUE;
-}
-BOOL CALLBACK collect_name(HMODULE, LPCSTR, LPSTR name, LONG_PTR out) {
-    return collect_type(nullptr, name, out);
-}
-BOOL CALLBACK collect_language(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR out) {
-    reinterpret_cast<std::vector<WORD>*>(out)->push_back(language);
-    return TRUE;
-}
-
-// No icon, menu, string table, version record or manifest: one dialog, 101,
-// in British English.
-TEST_F(DialogTemplate, IsTheProgramsOnlyResource) {
-    std::vector<std::string> types, names;
-    std::vector<WORD> languages;
-    EnumResourceTypesA(module_, collect_type, reinterpret_cast<LONG_PTR>(&types));
-    EnumResourceNamesA(module_, RT_DIALOG, collect_name, reinterpret_cast<LONG_PTR>(&names));
-    EnumResourceLanguagesA(module_, RT_DIALOG, MAKEINTRESOURCEA(IDD_MAIN), collect_language,
-                           reinterpret_cast<LONG_PTR>(&languages));
-    EXPECT_EQ(types, std::vector<std::string>{"#5"});  // RT_DIALOG
-    EXPECT_EQ(names, std::vector<std::string>{"#101"});
-    EXPECT_EQ(languages, std::vector<WORD>{0x0809});
+// One dialog, 101, in British English (the program's other resources are
+// checked in program_resources_test.cpp).
+TEST_F(DialogTemplate, IsTheOnlyDialog) {
+    EXPECT_EQ(resource_names(module_, RT_DIALOG), std::vector<std::string>{"#101"});
+    EXPECT_EQ(resource_languages(module_, RT_DIALOG, MAKEINTRESOURCEA(IDD_MAIN)), std::vector<WORD>{0x0809});
 }
 
 TEST_F(DialogTemplate, MatchesTheLayout) {

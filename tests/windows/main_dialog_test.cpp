@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "tests/test_files.h"
 #include "ui/dialog_ids.h"
+#include "ui/start_file.h"
 
 namespace parafold {
 namespace {
@@ -115,6 +117,86 @@ TEST_F(MainDialog, StartsWithTheFixedState) {
     }
     EXPECT_TRUE(open_file_calls.empty());
     EXPECT_TRUE(message_box_calls.empty());
+}
+
+// Started with a file (the dialog's initialisation value): the path and its
+// output path are shown, everything else is as at a plain start, and nothing
+// happens until Process File, which then runs on them, also for a path that
+// names no file. An empty path is no file.
+TEST(MainDialogStart, ShowsTheFileItWasStartedWith) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() / "my books");
+    const std::string book = dir.file("my books\\book one.txt");
+    write_file(book, "The quick brown fox jumps over the lazy dog, then it ran\nhome\n");  // 56 bytes, then 4
+    struct Row {
+        std::string start_file, input, output, outcome;
+    } rows[] = {
+        {book, book, dir.file("my books\\book one.ncr.txt"), "Text file aligned successfully"},
+        {dir.file("no such\\book.txt"), dir.file("no such\\book.txt"), dir.file("no such\\book.ncr.txt"),
+         "Alignment failed"},
+        {"", "", "", "Alignment failed"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.start_file);
+        message_box_calls.clear();
+        dialog_services.message_box = fake_message_box;
+        HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                                         main_dialog_proc, reinterpret_cast<LPARAM>(row.start_file.c_str()));
+        ASSERT_NE(dialog, nullptr);
+        char field[4096] = {};
+        GetDlgItemTextA(dialog, IDC_INPUT_PATH, field, sizeof field);
+        EXPECT_EQ(std::string(field), row.input);
+        GetDlgItemTextA(dialog, IDC_OUTPUT_PATH, field, sizeof field);
+        EXPECT_EQ(std::string(field), row.output);
+        GetDlgItemTextA(dialog, IDC_COLUMNS, field, sizeof field);
+        EXPECT_EQ(std::string(field), "56");
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_COLUMNS)));
+        EXPECT_TRUE(message_box_calls.empty());
+        EXPECT_FALSE(testing::exists(row.output)) << "processed before Process File";
+
+        SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        ASSERT_EQ(message_box_calls.size(), 1u);
+        EXPECT_EQ(message_box_calls[0].text, row.outcome);
+        DestroyWindow(dialog);
+        dialog_services = DialogServices{};
+    }
+    EXPECT_EQ(read_file(dir.file("my books\\book one.ncr.txt")),
+              "The quick brown fox jumps over the lazy dog, then it ran home\n");
+}
+
+// The one path taken from the program's command line, as Explorer and
+// others write it.
+TEST(FileFromCommandLine, TakesOnePathWhole) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() / "my books");
+    std::filesystem::create_directories(dir.path() / "my");  // a folder, not a file
+    const std::string spaced = dir.file("my books\\book one.txt");
+    const std::string first = dir.file("first.txt");
+    const std::string second = dir.file("second.txt");
+    for (const std::string& file : {spaced, first, second}) write_file(file, "text\n");
+    const std::string missing = dir.file("my books\\no such book.txt");
+    struct Row {
+        std::string command_line, path;
+    } rows[] = {
+        {"", ""},
+        {" \t ", ""},
+        {"\"\"", ""},
+        {"\"" + spaced + "\"", spaced},                         // "%1"
+        {"  \"" + spaced + "\"  \"" + first + "\"", spaced},     // several files, quoted
+        {"\"" + spaced, spaced},                                // the closing quote missing
+        {"\"" + missing + "\"", missing},                       // shown even so
+        {spaced, spaced},                                       // a bare %1
+        {" \t" + spaced + "\t ", spaced},
+        {missing, missing},                                     // "my" is a folder, not a file
+        {first + " " + second, first},                          // several files, unquoted
+        {first + "  \"" + spaced + "\"", first},
+        {dir.file("none.txt") + " " + first, dir.file("none.txt") + " " + first},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.command_line);
+        EXPECT_EQ(file_from_command_line(row.command_line.c_str()), row.path);
+    }
+    EXPECT_EQ(file_from_command_line(nullptr), "");
 }
 
 // Ticking disables the column field, unticking enables it; the text stays
