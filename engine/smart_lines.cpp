@@ -284,19 +284,17 @@ ListMarker list_marker_of(std::string_view text, std::size_t& width) {
 // next space or tab, or at the text's end.
 std::size_t first_word_end(std::string_view body) {
     std::size_t end = 1;
-    if constexpr (simd::have_sse2) {
 #if defined(__SSE2__)
-        // A body of at least 16 bytes has its first word found in one step,
-        // unless the word is longer than that.
-        if (body.size() >= 16) {
-            const __m128i chunk = simd::load16(body.data());
-            const std::uint32_t blanks = simd::byte_mask(
-                _mm_or_si128(simd::equal_to(chunk, ' '), simd::equal_to(chunk, '\t')));
-            if (blanks != 0) return static_cast<std::size_t>(simd::first_bit(blanks));
-            end = 16;
-        }
-#endif
+    // A body of at least 16 bytes has its first word found in one step,
+    // unless the word is longer than that.
+    if (body.size() >= 16) {
+        const __m128i chunk = simd::load16(body.data());
+        const std::uint32_t blanks = simd::byte_mask(
+            _mm_or_si128(simd::equal_to(chunk, ' '), simd::equal_to(chunk, '\t')));
+        if (blanks != 0) return static_cast<std::size_t>(simd::first_bit(blanks));
+        end = 16;
     }
+#endif
     while (end < body.size() && !is_blank_byte(body[end])) ++end;
     return end;
 }

@@ -142,17 +142,15 @@ void tally_inside(SmartScan& scan, std::string_view body) {
     const char* const end = begin + body.size();
     tally_word(scan, begin, end);
     const char* p = begin + 1;
-    if constexpr (simd::have_sse2) {
 #if defined(__SSE2__)
-        for (; end - p >= 16; p += 16) {
-            std::uint32_t blanks = simd::byte_mask(simd::equal_to(simd::load16(p), ' '));
-            while (blanks != 0) {
-                tally_blank(scan, begin, p + simd::first_bit(blanks), end);
-                blanks &= blanks - 1;
-            }
+    for (; end - p >= 16; p += 16) {
+        std::uint32_t blanks = simd::byte_mask(simd::equal_to(simd::load16(p), ' '));
+        while (blanks != 0) {
+            tally_blank(scan, begin, p + simd::first_bit(blanks), end);
+            blanks &= blanks - 1;
         }
-#endif
     }
+#endif
     for (; p < end; ++p) {
         if (*p == ' ') tally_blank(scan, begin, p, end);
     }
@@ -250,8 +248,8 @@ std::int32_t low_end_of(const std::int64_t* widths, std::int64_t count, std::int
 
 // The top of the densest band of `band_span` widths, less twice the lines
 // wider than it: greedy wrapping fills nearly every line to within a long
-// word of the width and never beyond it. `band` and `beyond` get the lines
-// in the band and beyond it.
+// word of the width and never beyond it. `band_lines` and `beyond_lines`
+// get the lines in the band and beyond it.
 std::int32_t band_top(const std::int64_t* widths, std::int64_t count, std::int64_t& band_lines,
                       std::int64_t& beyond_lines) {
     std::int64_t beyond = count;
@@ -305,11 +303,12 @@ TextLayout finish_layout(SmartScan& scan, std::int32_t columns) {
         layout.wrapped = true;
     } else if (pairs >= least_evidence) {
         // The width is the limit that the plainly wrapped lines respect,
-        // but for one in 200 (a word too long to wrap, a typing slip); and
-        // their widths crowd up to it, as wrapping makes them.
-        // Lines too long for it by more than a band's span (a table row,
-        // a long address) are not wrapping: then the width is the top of
-        // the densest band.
+        // but for one in 200 (a word too long to wrap, a typing slip).
+        // Lines beyond the densest band of their widths by more than its
+        // span (a table row, a long address) are not wrapping: then the
+        // width is that band's top. The text counts as wrapped when half
+        // the lines reach three quarters of the width, as wrapping makes
+        // them crowd up to it.
         std::int64_t band = 0, beyond = 0;
         const std::int32_t limit = limit_of(scan.wrap_widths, pairs, 200);
         const std::int32_t top = band_top(scan.wrap_widths, pairs, band, beyond);
@@ -406,9 +405,17 @@ bool would_fit(const LineFacts& a, const LineFacts& b, const TextLayout& layout)
     return std::int64_t{a.width} + blanks + word <= layout.width;
 }
 
+// A line read whole whose end waits on the lines after it.
+struct HeldLine {
+    LineFacts facts;
+    std::string_view text;      // in the caller's block, the cutter's buffer or `store`
+    std::int64_t number = 0;    // counted from 1
+    bool written = false;       // a long line already written: only its end waits
+    bool has_end = true;        // ended by a line end, not by the input's end
+};
+
 // The signs of the block of `count` lines (none blank) from `lines`.
-template <class Line>
-BlockSigns signs_of(const Line* lines, std::size_t count, const TextLayout& layout) {
+BlockSigns signs_of(const HeldLine* lines, std::size_t count, const TextLayout& layout) {
     BlockSigns signs;
     if (count < 2) return signs;
     const std::size_t breaks = count - 1;
@@ -518,15 +525,6 @@ struct Output {
         w += bytes.size();
     }
     void put(char byte) { *w++ = byte; }
-};
-
-// A line read whole whose end waits on the lines after it.
-struct HeldLine {
-    LineFacts facts;
-    std::string_view text;      // in the caller's block, the cutter's buffer or `store`
-    std::int64_t number = 0;    // counted from 1
-    bool written = false;       // a long line already written: only its end waits
-    bool has_end = true;        // ended by a line end, not by the input's end
 };
 
 }  // namespace

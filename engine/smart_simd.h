@@ -27,8 +27,6 @@ inline std::uint32_t count_bits(std::uint64_t bits) {
 }
 
 #if defined(__SSE2__)
-inline constexpr bool have_sse2 = true;
-
 // One bit a byte: the top bit of each of the sixteen bytes of `test`.
 inline std::uint32_t byte_mask(__m128i test) {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(test)) & 0xFFFF;
@@ -42,8 +40,6 @@ inline __m128i load16(const char* at) {
 inline __m128i equal_to(__m128i chunk, char byte) {
     return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(byte));
 }
-#else
-inline constexpr bool have_sse2 = false;
 #endif
 
 }  // namespace parafold::simd
