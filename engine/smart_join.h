@@ -101,14 +101,17 @@ TextLayout finish_layout(SmartScan& scan, std::int32_t columns);
 SmartJoinState start_join(const TextLayout& layout, const SmartScan* words,
                           std::string* explain = nullptr);
 
-// Lines the join holds at most before it decides the breaks between them.
+// Lines, and bytes of them, the join holds at most before it decides the
+// breaks between them.
 inline constexpr std::size_t smart_held_lines = 64;
+inline constexpr std::size_t smart_held_bytes = 2 * max_line_bytes;
 
 // The most bytes one call of smart_join or smart_join_finish writes for
 // `size` input bytes: besides those bytes, the lines that earlier calls may
-// have left waiting (the held ones and the unfinished one).
+// have left waiting (the held ones with their line ends, and the
+// unfinished one).
 constexpr std::size_t smart_join_room(std::size_t size) {
-    return size + (smart_held_lines + 2) * (max_line_bytes + 1);
+    return size + smart_held_bytes + smart_held_lines + max_line_bytes + 2;
 }
 
 // Joins `size` more input bytes into `out`, which has room for

@@ -349,8 +349,8 @@ TextLayout finish_layout(SmartScan& scan, std::int32_t columns) {
 
 namespace {
 
-// Lines held at most before the breaks between them are decided: a block
-// longer than this is decided in parts of this many lines.
+// Lines held at most before the breaks between them are decided: a longer
+// block (or one of more than smart_held_bytes) is decided in parts.
 constexpr std::size_t block_lines = smart_held_lines;
 
 // A quote set narrower than the body leaves at least this many columns.
@@ -429,7 +429,8 @@ BlockSigns signs_of(const HeldLine* lines, std::size_t count, const TextLayout& 
         smalls += b.starts == smart::Case::lower;
         punctuated += a.punct_end;
         all_short = all_short && a.width < layout.wrap_floor && would_fit(a, b, layout);
-        narrow = narrow && b.indent == a.indent && a.width + narrow_margin <= layout.width;
+        narrow = narrow && b.indent == a.indent &&
+                 std::int64_t{a.width} + narrow_margin <= layout.width;
     }
     signs.short_lines = all_short;
     signs.narrow_quote = narrow;
@@ -445,7 +446,7 @@ BlockSigns signs_of(const HeldLine* lines, std::size_t count, const TextLayout& 
         std::int32_t widths[block_lines + 1];
         for (std::size_t i = 0; i < breaks; ++i) widths[i] = lines[i].facts.width;
         std::nth_element(widths, widths + breaks / 2, widths + breaks);
-        signs.long_verse = widths[breaks / 2] + 10 >= layout.wrap_floor;
+        signs.long_verse = std::int64_t{widths[breaks / 2]} + 10 >= layout.wrap_floor;
     }
     return signs;
 }
@@ -488,14 +489,14 @@ Verdict judge_break(const LineFacts& a, const LineFacts& b, bool a_starts,
     // In greedy wrapping a short line after a meant break, before another
     // short line that starts with a capital: a line of verse before a long
     // first word.
-    auto ends_early = [&](const LineFacts& f) { return f.width + 10 <= layout.width; };
+    auto ends_early = [&](const LineFacts& f) { return std::int64_t{f.width} + 10 <= layout.width; };
     if (fit_rate < 30 && a_starts && b_capital && ends_early(a) && ends_early(b))
         return Verdict::short_lines;
     if (a.hyphen_end || b_small) return Verdict::join;
     const bool a_short = a.width < layout.wrap_floor;
     if (fit_rate < 350) {
         if (fits && a_short && b_capital) return Verdict::short_before_capital;
-    } else if (a.width * 5 < layout.wrap_floor * 3 && b_capital) {
+    } else if (std::int64_t{a.width} * 5 < std::int64_t{layout.wrap_floor} * 3 && b_capital) {
         return Verdict::short_before_capital;
     }
     return Verdict::join;
@@ -538,6 +539,7 @@ struct SmartJoin {
     // The lines of the current block not yet written, the last of which
     // (at least) waits on the next line.
     std::vector<HeldLine> held;
+    std::size_t held_bytes = 0;  // of their text
     bool first_starts = true;   // held[0] starts a paragraph
     bool first_joined = false;  // held[0] was joined to the line before it
     std::int64_t lines = 0;     // lines seen
@@ -659,6 +661,7 @@ void settle(SmartJoin& join, bool last_too) {
     }
     if (last_too) {
         held.clear();
+        join.held_bytes = 0;
         join.first_starts = true;
         join.first_joined = false;
         return;
@@ -667,6 +670,7 @@ void settle(SmartJoin& join, bool last_too) {
     join.first_joined = !join.first_starts;
     held.front() = held.back();
     held.resize(1);
+    join.held_bytes = held.front().text.size();
 }
 
 void hold(SmartJoin& join, const CutLine& line) {
@@ -683,7 +687,9 @@ void hold(SmartJoin& join, const CutLine& line) {
     }
     const bool edge = !join.held.empty() && (next.facts.blank || join.held.back().facts.blank);
     join.held.push_back(next);
-    if (edge || join.held.size() > block_lines) settle(join, false);
+    join.held_bytes += next.text.size();
+    if (edge || join.held.size() > block_lines || join.held_bytes > smart_held_bytes)
+        settle(join, false);
 }
 
 void join_line(void* context, const CutLine& line) {
@@ -699,6 +705,7 @@ void join_line(void* context, const CutLine& line) {
             join.out->put(join.first_joined ? smart::trim_left(line.text) : line.text);
             head.text = {};
             head.written = true;
+            join.held_bytes = 0;
             break;
         }
         case CutLine::Kind::long_rest: join.out->put(line.text); break;

@@ -3,7 +3,7 @@
 // readable input, no CR reaches the output, every byte other than white
 // space comes through in order (only hyphens at joined line ends may go,
 // and only with dehyphenation), and a text it finds not hard-wrapped comes
-// out unchanged apart from its line ends. An eighth of the texts are
+// out unchanged apart from its line ends. One text in sixteen is
 // repeated past the first two read blocks of the file road.
 #include <cstdint>
 #include <string>
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         static constexpr char alphabet[] = {'a', 'b', ' ', '\n', '-', '.', '\r', '\t'};
         for (char& c : text) c = alphabet[static_cast<unsigned char>(c) % sizeof alphabet];
     }
-    if (!text.empty() && data.ConsumeIntegralInRange(0, 7) == 0) {
+    if (!text.empty() && data.ConsumeIntegralInRange(0, 15) == 0) {
         // Repeated past the file road's first two read blocks of 256 KiB,
         // to a length the fuzzer picks near their end, so that lines and
         // CR LF pairs straddle the blocks' edges and the second read
