@@ -301,6 +301,7 @@ std::size_t first_word_end(std::string_view body) {
 
 // Bytes that open a quotation or an emphasis before a line's first letter.
 std::size_t opening_bytes(std::string_view word) {
+    if (!word.empty() && is_ascii_letter(word[0])) return 0;  // most words
     std::size_t at = 0;
     while (at < word.size()) {
         const char c = word[at];
@@ -337,7 +338,7 @@ Case case_at(std::string_view text) {
 // Whether `text` ends in a closing quotation mark or bracket: one byte, or
 // ” ’ » in UTF-8; `size` gets its bytes.
 bool ends_closing(std::string_view text, std::size_t& size) {
-    if (text.empty()) return false;
+    if (text.empty() || is_ascii_letter(text.back())) return false;  // most lines
     const char last = text.back();
     if (last == '"' || last == '\'' || last == ')' || last == ']' || last == '_') {
         size = 1;
@@ -401,7 +402,9 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     const std::string_view word = words.substr(0, word_end);
     facts.first_word = columns_of(word, utf8, found.high);
     facts.first_unit = facts.first_word;
-    facts.multi_word = parts.tabs || std::memchr(body.data(), ' ', body.size()) != nullptr;
+    // A blank inside the body: after the first word, or among the quote marks.
+    facts.multi_word = parts.tabs || word_end < words.size() ||
+                       std::memchr(body.data(), ' ', body.size() - words.size()) != nullptr;
     facts.starts_letter = is_letter(body[0]);
     facts.starts_digit = is_digit(word[0]);
     facts.starts = case_at(word.substr(opening_bytes(word)));

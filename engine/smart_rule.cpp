@@ -674,7 +674,9 @@ void settle(SmartJoin& join, bool last_too) {
 }
 
 void hold(SmartJoin& join, const CutLine& line) {
-    HeldLine next;
+    const bool edge =
+        !join.held.empty() && (line.facts.blank || join.held.back().facts.blank);
+    HeldLine& next = join.held.emplace_back();
     next.facts = line.facts;
     next.text = line.text;
     next.number = ++join.lines;
@@ -685,8 +687,6 @@ void hold(SmartJoin& join, const CutLine& line) {
         join.from_cutter.assign(line.text);
         next.text = join.from_cutter;
     }
-    const bool edge = !join.held.empty() && (next.facts.blank || join.held.back().facts.blank);
-    join.held.push_back(next);
     join.held_bytes += next.text.size();
     if (edge || join.held.size() > block_lines || join.held_bytes > smart_held_bytes)
         settle(join, false);
