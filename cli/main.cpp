@@ -55,8 +55,8 @@ constexpr const char* usage_text =
     "                       Paths and messages still come in the order of the FILEs,\n"
     "                       and every output holds what a run of its own would write:\n"
     "                       a file that another FILE writes waits for it. With -2 or\n"
-    "                       -i the files run one at a time, since they share the\n"
-    "                       temporary files\n"
+    "                       -i (which share the temporary files) and with --explain\n"
+    "                       the files run one at a time\n"
     "  -s, --smart          reading-quality unwrap instead of the dialog's rule: joins\n"
     "                       every wrapped line, whatever its last character, and keeps\n"
     "                       the breaks of headings, verse, lists, quotes and paragraph\n"
@@ -65,6 +65,8 @@ constexpr const char* usage_text =
     "                       left as it is, and a line on standard error says so\n"
     "      --dehyphenate    with --smart: join a word hyphenated at a line end without\n"
     "                       its hyphen when the text has the word whole elsewhere\n"
+    "      --explain        with --smart: write no file, but print the layout found and\n"
+    "                       why each line break inside a paragraph block was kept\n"
     "  -v, --verbose        also show the length report of the estimate\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
@@ -86,7 +88,7 @@ struct Options {
     std::string column_text = "56";
     bool columns_given = false;
     bool autodetect = false, two_lines = false, indent = false, verbose = false;
-    bool smart = false, dehyphenate = false;
+    bool smart = false, dehyphenate = false, explain = false;
     std::string output_path;
     bool output_given = false;
     std::string jobs_text = "1";
@@ -175,6 +177,8 @@ Parsed parse_command_line(int argc, char** argv, Options& options, std::string& 
                 options.smart = true;
             } else if (name == "--dehyphenate") {
                 options.dehyphenate = true;
+            } else if (name == "--explain") {
+                options.explain = true;
             } else if (name == "--verbose") {
                 options.verbose = true;
             } else if (name == "--help") {
@@ -227,6 +231,11 @@ Parsed parse_command_line(int argc, char** argv, Options& options, std::string& 
         problem = "--dehyphenate goes with --smart";
         return Parsed::usage_error;
     }
+    if (options.explain && (!options.smart || options.two_lines || options.indent ||
+                            options.output_given)) {
+        problem = "--explain goes with --smart alone: no -2, -i or --output";
+        return Parsed::usage_error;
+    }
     if (options.autodetect && options.smart) {
         problem = "--smart estimates the width itself: leave out --autodetect";
         return Parsed::usage_error;
@@ -272,6 +281,7 @@ parafold::ProcessRequest request_for(const Options& options, const std::string& 
     request.autodetect = options.autodetect;
     request.smart = options.smart;
     request.dehyphenate = options.dehyphenate;
+    request.explain = options.explain ? stdout : nullptr;
     return request;
 }
 
@@ -306,6 +316,8 @@ void tell(const FileRun& run, std::FILE* paths) {
 // Runs the files one after another, telling each as it ends.
 void run_in_turn(std::vector<FileRun>& runs, std::FILE* paths, std::FILE* report) {
     for (FileRun& run : runs) {
+        // --explain's report on standard output says which file it is of.
+        if (run.request.explain) std::printf("file: %s\n", run.file.c_str());
         // What was printed so far comes before the run's length report.
         std::fflush(stdout);
         run.outcome = run_one(run.request, report);
@@ -454,7 +466,9 @@ int main(int argc, char** argv) {
     bool any_to_standard_output = false;
     for (const std::string& file : options.files) {
         FileRun run{file, request_for(options, file), false, {}};
-        run.to_standard_output = run.request.output_path == parafold::standard_stream_path;
+        // --explain writes its report there in place of a file.
+        run.to_standard_output =
+            options.explain || run.request.output_path == parafold::standard_stream_path;
         any_to_standard_output = any_to_standard_output || run.to_standard_output;
         runs.push_back(std::move(run));
     }
@@ -463,9 +477,10 @@ int main(int argc, char** argv) {
     std::FILE* const report = options.verbose ? paths : nullptr;
 
     // E-reader runs share the temporary files of the current folder, and
-    // tell their length reports as they go: they run in turn. Other files
-    // run on worker threads, one or more, while this thread tells them.
-    if (runs.size() > 1 && !options.two_lines && !options.indent) {
+    // tell their length reports as they go, as --explain tells its report:
+    // they run in turn. Other files run on worker threads, one or more,
+    // while this thread tells them.
+    if (runs.size() > 1 && !options.two_lines && !options.indent && !options.explain) {
         run_at_once(runs, options.jobs, paths);
     } else {
         run_in_turn(runs, paths, report);

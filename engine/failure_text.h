@@ -17,6 +17,7 @@ enum class Failure {
     output_is_input,     // the output path names the input file
     cant_create_output,  // the output cannot be opened for writing
     cant_write_output,   // writing or closing the output failed
+    cant_write_report,   // --smart --explain: writing the report failed
     // The e-reader road's own, around its two temporary files:
     names_a_temp_file,      // the input or output bears a temporary file's name
     cant_write_first_temp,  // "parafoldtemp.txt" cannot be created or written
@@ -34,6 +35,7 @@ inline constexpr const char* cant_create_output =
     "Sorry, can't create the output file. Could be write protect or no free space.\n";
 inline constexpr const char* cant_write_output =
     "Sorry, can't write the output file. Could be write protect or no free space.\n";
+inline constexpr const char* cant_write_report = "Sorry, can't write the report.\n";
 inline constexpr const char* names_a_temp_file =
     "Sorry, the input or output file is one of the temporary files parafoldtemp.txt and "
     "parafoldtemp2.txt. Please rename it.\n";
@@ -62,6 +64,7 @@ constexpr const char* text_of(Failure failure) {
         case Failure::output_is_input: return failure_text::output_is_input;
         case Failure::cant_create_output: return failure_text::cant_create_output;
         case Failure::cant_write_output: return failure_text::cant_write_output;
+        case Failure::cant_write_report: return failure_text::cant_write_report;
         case Failure::names_a_temp_file: return failure_text::names_a_temp_file;
         case Failure::cant_write_first_temp: return failure_text::cant_write_first_temp;
         case Failure::cant_read_second_temp: return failure_text::cant_read_second_temp;

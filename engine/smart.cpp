@@ -22,10 +22,10 @@ constexpr std::size_t layout_sample_bytes = 8 << 20;
 // What the join needs to know before its first output, and where it then
 // reads the text from its first byte.
 struct Learnt {
+    SmartScanState scan;  // with dehyphenation, holds the words found
     TextLayout layout;
-    Vocabulary vocabulary;
-    Sample sample;          // a stream's first bytes, held in memory
-    BlockSource replayed;   // the sample, then the rest of the stream
+    Sample sample;         // a stream's first bytes, held in memory
+    BlockSource replayed;  // the sample, then the rest of the stream
     BlockSource* text = nullptr;
 };
 
@@ -35,15 +35,15 @@ struct Learnt {
 // cannot: its sample is kept in memory and given again ahead of the rest,
 // and the vocabulary comes from the sample alone.
 Failure learn(BlockSource& source, const SmartOptions& options, Learnt& learnt) {
-    auto scan = std::make_unique<LayoutScan>();
-    scan->vocabulary = options.dehyphenate ? &learnt.vocabulary : nullptr;
+    learnt.scan = start_layout_scan(options.dehyphenate);
+    SmartScan& scan = *learnt.scan;
     if (source.rewind) {
         std::unique_ptr<char[]> block(new char[block_bytes]);
-        for (std::size_t read = 0; scan->vocabulary || read < layout_sample_bytes;) {
+        for (std::size_t read = 0; options.dehyphenate || read < layout_sample_bytes;) {
             // The layout comes from the sample alone, with or without a vocabulary.
-            scan->words_only = read >= layout_sample_bytes;
+            if (read >= layout_sample_bytes) scan_words_only(scan);
             const std::size_t got = source.read(block.get(), block_bytes);
-            scan_layout(*scan, block.get(), got);
+            scan_layout(scan, block.get(), got);
             read += got;
             if (got < block_bytes) break;
         }
@@ -53,17 +53,18 @@ Failure learn(BlockSource& source, const SmartOptions& options, Learnt& learnt) 
         if (!read_sample(source, layout_sample_bytes, learnt.sample)) return Failure::cant_read_input;
         const std::string& bytes = learnt.sample.bytes;
         for (std::size_t at = 0; at < bytes.size(); at += block_bytes) {
-            scan_layout(*scan, bytes.data() + at, std::min(block_bytes, bytes.size() - at));
+            scan_layout(scan, bytes.data() + at, std::min(block_bytes, bytes.size() - at));
         }
         learnt.replayed = replay(learnt.sample, source);
         learnt.text = &learnt.replayed;
     }
-    learnt.layout = finish_layout(*scan, options.columns);
+    learnt.layout = finish_layout(scan, options.columns);
     return Failure::none;
 }
 
-// Streams the text through the join into `out`.
-Failure write_joined(BlockSource& in, BlockSink& out, SmartJoin& join) {
+// Streams the text through the join into `out`. With `explain`, where the
+// join appends its report, the report goes to `out` instead of the text.
+Failure write_joined(BlockSource& in, BlockSink& out, SmartJoin& join, std::string* explain) {
     std::unique_ptr<char[]> block(new char[block_bytes]);
     // Room for a block's output and, after the last block, for what the
     // end of the input leaves pending.
@@ -76,9 +77,30 @@ Failure write_joined(BlockSource& in, BlockSink& out, SmartJoin& join) {
             if (in.failed()) return Failure::cant_read_input;
             kept += smart_join_finish(join, joined.get() + kept);
         }
-        if (kept != 0 && !out.write(joined.get(), kept)) return Failure::cant_write_output;
+        if (explain) {
+            const bool written = explain->empty() || out.write(explain->data(), explain->size());
+            explain->clear();
+            if (!written) return Failure::cant_write_report;
+        } else if (kept != 0 && !out.write(joined.get(), kept)) {
+            return Failure::cant_write_output;
+        }
         if (done) return out.finish && !out.finish() ? Failure::cant_write_output : Failure::none;
     }
+}
+
+// The report of --explain, written to `to` in place of an output file.
+Failure explain_to(std::FILE* to, BlockSource& text, const Learnt& learnt,
+                   const SmartOptions& options) {
+    BlockSink sink{[to](const char* data, std::size_t size) {
+                       return std::fwrite(data, 1, size, to) == size;
+                   },
+                   {}};
+    std::string report;
+    const SmartJoinState join =
+        start_join(learnt.layout, options.dehyphenate ? learnt.scan.get() : nullptr, &report);
+    const Failure failure = write_joined(text, sink, *join, &report);
+    if (failure == Failure::none && std::fflush(to) != 0) return Failure::cant_write_report;
+    return failure;
 }
 
 // The file road: opens both ends and runs the unwrap; the caller closes
@@ -101,6 +123,7 @@ Failure smart_ends(const char* input_path, const char* output_path, const SmartO
         report->width = learnt.layout.wrapped ? learnt.layout.width : 0;
         report->wrapped = learnt.layout.wrapped;
     }
+    if (options.explain) return explain_to(options.explain, *learnt.text, learnt, options);
 
     // The output is created only once the input proved readable.
     failure = open_filter_output(output_path, "w+b", out);
@@ -109,10 +132,9 @@ Failure smart_ends(const char* input_path, const char* output_path, const SmartO
     BlockSink written = digest_tap(file_out, outcome.written);
     BlockSink& joined = written;
 
-    SmartJoin join;
-    join.layout = learnt.layout;
-    if (options.dehyphenate) join.vocabulary = &learnt.vocabulary;
-    return write_joined(*learnt.text, joined, join);
+    const SmartJoinState join =
+        start_join(learnt.layout, options.dehyphenate ? learnt.scan.get() : nullptr);
+    return write_joined(*learnt.text, joined, *join, nullptr);
 }
 
 }  // namespace

@@ -25,6 +25,9 @@ struct SmartOptions {
     // Join a word split by a hyphen at a line end without the hyphen when
     // the joined word occurs unhyphenated elsewhere in the text.
     bool dehyphenate = false;
+    // When set, the run writes to it a report of what it decided (see
+    // start_join in engine/smart_join.h) instead of writing the output file.
+    std::FILE* explain = nullptr;
 };
 
 // What a run found out, for the caller to tell the user.
@@ -43,8 +46,9 @@ struct SmartReport {
 //
 // Fails with cant_find_input when the input cannot be opened for reading,
 // output_is_input, cant_create_output, cant_read_input or
-// cant_write_output on any read or write error, out_of_memory when the
-// vocabulary outgrows memory. `report` may be nullptr.
+// cant_write_output on any read or write error (cant_write_report for the
+// report of `explain`), out_of_memory when the vocabulary outgrows memory.
+// `report` may be nullptr.
 FilterOutcome smart_reflow_between(const char* input_path, const char* output_path,
                                    const SmartOptions& options, SmartReport* report = nullptr);
 

@@ -6,137 +6,117 @@
 // its trailing spaces and tabs: a tab moves to the next multiple of 8, and
 // in UTF-8 text each character counts 1 (otherwise each byte does).
 //
-// Between a line A and the next line B the break stays (LF) when there is
-// evidence that it was meant, that is when:
-//   1. A or B is blank;
-//   2. B is indented more than the body text (a paragraph in print style, a
-//      quote, a list item);
-//   3. B's first word would have fit on A within the width, so A was ended
-//      on purpose (a heading, a verse line, a paragraph's last line);
-//   4. B starts a numbered item ("12. ", "3) "), or A and B both start
-//      with a bullet ("- ", "* ", "+ ", "• ");
-//   5. A lies in a block of short lines (verse, a table of contents): the
-//      break before A stayed by rule 3, and A and B both end well before
-//      the width.
-// A sentence end is no evidence by itself. Otherwise B is joined to A: A's
-// trailing spaces and B's indentation are dropped and one space goes
-// between them. A word hyphenated across the break (A ends in a letter and
-// one '-', B starts with a letter) is joined without the space; with a
-// vocabulary the hyphen goes too when the joined word occurs in it.
+// The scan learns the text's layout: the width (the limit that nearly all
+// plainly wrapped lines respect, those followed in their block by a line
+// starting with a small letter), how often the next word would have fit
+// after such a line (rare in greedy wrapping, common where lines were
+// filled by hand or copied from a printed page), how wide nearly all of
+// them are, whether sentences are followed by two blanks, whether a word
+// and a number after it are kept together, and whether paragraphs start
+// with an indented line.
 //
-// A text with no dominant wrap width has every break kept, so it comes out
-// unchanged apart from its line ends.
+// The join then decides, block by block (the lines between blank lines,
+// at most `smart_held_lines` at a time), whether the break between a line
+// A and the next line B stays: for a list item, for a change of
+// indentation that is not a hanging indent, in a block of short lines, a
+// quote set narrower or verse, where B's first word would have fit on A in
+// a text where that tells, or for a capital after a short line. A sentence
+// end is no evidence by itself. Otherwise B is joined to A: A's trailing
+// spaces and B's indentation are dropped and one space goes between them.
+// A word hyphenated across the break (A ends in a letter and one '-', B
+// starts with a letter) is joined without the space; with a vocabulary
+// the hyphen goes too when the joined word occurs in it.
+//
+// A text that shows no hard wrapping has every break kept, so it comes
+// out unchanged apart from its line ends.
 //
 // Lines longer than `max_line_bytes` are measured by their first
 // `max_line_bytes` bytes and the rest streams through, so memory stays
-// constant whatever the input.
+// bounded whatever the input.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 
 namespace parafold {
 
 inline constexpr std::size_t max_line_bytes = 16 * 1024;
-// Widths are tallied up to this; wider lines count as too wide for any width.
-inline constexpr std::int32_t max_tallied_width = 1024;
 
-// Hashes a word by its bytes, so that a view of a word can be looked up
-// without making a string of it.
-struct WordHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view word) const {
-        return std::hash<std::string_view>{}(word);
-    }
-};
-
-using Vocabulary = std::unordered_set<std::string, WordHash, std::equal_to<>>;
-
-// The layout the join works with.
+// The layout the join works with, as the scan found it.
 struct TextLayout {
     std::int32_t width = 0;        // the wrap column
     std::int32_t body_indent = 0;  // columns of indentation of the body text
     bool utf8 = false;             // widths count characters
     bool wrapped = false;          // false: every break is kept
+    // Evidence from the plainly wrapped lines: those followed, in the same
+    // block, by a line that starts with a small letter.
+    std::int64_t wrapped_lines = 0;  // how many the scan saw
+    std::int32_t wrap_floor = 0;     // all but 3% of them are at least this wide
+    std::int32_t fit_per_mille = 0;  // after how many of 1000 the next word would have fit
+    bool print_style = false;        // paragraphs start with an indented line, not a blank one
+    bool two_spaces = false;         // sentences inside lines are followed by two spaces
+    bool bound_numbers = false;      // a word and a number after it ("Section 4") never part
 };
 
-// Splits a stream into lines across blocks; the part of a line that a
-// block leaves open is kept here, up to `max_line_bytes`.
-struct LineCutter {
-    std::string open;         // bytes of the unfinished line
-    bool overflowing = false; // the unfinished line outgrew `max_line_bytes`
-    bool after_cr = false;    // the last byte was a CR: an LF next belongs to it
+// The state of each pass, opaque to callers.
+struct SmartScan;
+struct SmartJoin;
+struct SmartStateFree {
+    void operator()(SmartScan* scan) const;
+    void operator()(SmartJoin* join) const;
 };
+using SmartScanState = std::unique_ptr<SmartScan, SmartStateFree>;
+using SmartJoinState = std::unique_ptr<SmartJoin, SmartStateFree>;
 
 // ------------------------------------------------------------ first pass
 
-struct LayoutScan {
-    LineCutter cutter;
-    std::int64_t lines = 0;     // lines that are not blank
-    std::int64_t measured = 0;  // of those, lines of more than one word
-    // Widths of the measured lines, in bytes and in characters; the last
-    // entry counts the wider ones.
-    std::int64_t byte_widths[max_tallied_width + 1] = {};
-    std::int64_t char_widths[max_tallied_width + 1] = {};
-    std::int64_t indents[65] = {};                          // last: 64 or more
-    bool valid_utf8 = true;
-    bool any_non_ascii = false;
-    Vocabulary* vocabulary = nullptr;  // when set, collects the text's words
-    bool words_only = false;           // past the layout's sample: only words are collected
-};
+// A scan that learns the layout; with `collect_words` it also collects the
+// words of the text, the vocabulary for dehyphenation.
+SmartScanState start_layout_scan(bool collect_words);
 
-void scan_layout(LayoutScan& scan, const char* data, std::size_t size);
+void scan_layout(SmartScan& scan, const char* data, std::size_t size);
+
+// From here on the scan only collects words: the layout comes from what
+// it saw before.
+void scan_words_only(SmartScan& scan);
 
 // Ends the scan and decides the layout. `columns` > 0 gives the width and
-// declares the text wrapped; otherwise the width is estimated: the top of
-// the densest band of line widths, and the text counts as wrapped when
-// enough lines fall in that band and hardly any go beyond it.
-TextLayout finish_layout(LayoutScan& scan, std::int32_t columns);
+// declares the text wrapped; otherwise the width is estimated from the
+// plainly wrapped lines, and the text counts as wrapped when their widths
+// crowd up to it (with too few of them: the top of the densest band of all
+// line widths, when enough lines fall in it and hardly any go beyond).
+TextLayout finish_layout(SmartScan& scan, std::int32_t columns);
 
 // ----------------------------------------------------------- second pass
 
-enum class ListMarker { none, number, bullet };
+// A join with the layout found; `words`, when not nullptr, is a finished
+// scan that collected words, and the join dehyphenates with them (the scan
+// must outlive the join). With `explain` the join appends a report to it:
+// the layout, then for every break kept inside a block a line
+//   kept LINE: REASON | START OF THE LINE | START OF THE NEXT LINE
+// (LINE counted from 1).
+SmartJoinState start_join(const TextLayout& layout, const SmartScan* words,
+                          std::string* explain = nullptr);
 
-// Facts about one line that the break rule looks at.
-struct LineFacts {
-    std::int32_t width = 0;
-    std::int32_t indent = 0;
-    std::int32_t first_word = 0;  // width of the first word
-    bool blank = true;
-    ListMarker list_marker = ListMarker::none;
-    bool hyphen_end = false;     // ends in a letter and one '-'
-    bool starts_letter = false;  // the first word starts with a letter
-};
-
-struct SmartJoin {
-    TextLayout layout;
-    const Vocabulary* vocabulary = nullptr;  // nullptr: no dehyphenation
-    LineCutter cutter;
-    // The pending line: read whole but not yet written, because its end
-    // waits on the next line.
-    LineFacts pending;
-    bool pending_ended_early = false;  // the break before it stayed: it would have fit
-    bool next_ended_early = false;
-    std::string_view pending_view;  // its text: in the input block, or pending_text
-    std::string pending_text;
-    bool have_pending = false;
-    bool pending_long = false;       // already written; only its line end waits
-    bool pending_has_end = false;    // ended by a line end (not the input's end)
-    bool pending_joined = false;     // joined to its predecessor: drop its indentation
-    std::string word;                // scratch for dehyphenation
-};
+// Lines, and bytes of them, the join holds at most before it decides the
+// breaks between them.
+inline constexpr std::size_t smart_held_lines = 64;
+inline constexpr std::size_t smart_held_bytes = 2 * max_line_bytes;
 
 // The most bytes one call of smart_join or smart_join_finish writes for
-// `size` input bytes: besides those bytes, the two lines that earlier
-// calls may have left waiting (the pending line and the unfinished one).
-constexpr std::size_t smart_join_room(std::size_t size) { return size + 2 * max_line_bytes + 2; }
+// `size` input bytes: besides those bytes, the lines that earlier calls may
+// have left waiting (the held ones with their line ends, and the
+// unfinished one).
+constexpr std::size_t smart_join_room(std::size_t size) {
+    return size + smart_held_bytes + smart_held_lines + max_line_bytes + 2;
+}
 
 // Joins `size` more input bytes into `out`, which has room for
 // smart_join_room(size) bytes, and returns how many bytes were written.
+// The input block may be reused once the call returns.
 std::size_t smart_join(SmartJoin& join, const char* data, std::size_t size, char* out);
 
 // Writes what the end of the input leaves pending into `out` (room for
@@ -150,6 +130,6 @@ void smart_join_finish(SmartJoin& join, std::string& out);
 // The whole rule on a text in memory: both passes, as the file function
 // runs them.
 std::string smart_reflow_text(std::string_view text, std::int32_t columns, bool dehyphenate,
-                              TextLayout* layout = nullptr);
+                              TextLayout* layout = nullptr, std::string* explain = nullptr);
 
 }  // namespace parafold

@@ -3,7 +3,8 @@
 // readable input, no CR reaches the output, every byte other than white
 // space comes through in order (only hyphens at joined line ends may go,
 // and only with dehyphenation), and a text it finds not hard-wrapped comes
-// out unchanged apart from its line ends.
+// out unchanged apart from its line ends. One text in sixteen is
+// repeated past the first two read blocks of the file road.
 #include <cstdint>
 #include <string>
 
@@ -63,6 +64,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         // Words, hyphens and line breaks, so that the text looks wrapped.
         static constexpr char alphabet[] = {'a', 'b', ' ', '\n', '-', '.', '\r', '\t'};
         for (char& c : text) c = alphabet[static_cast<unsigned char>(c) % sizeof alphabet];
+    }
+    if (!text.empty() && data.ConsumeIntegralInRange(0, 15) == 0) {
+        // Repeated past the file road's first two read blocks of 256 KiB,
+        // to a length the fuzzer picks near their end, so that lines and
+        // CR LF pairs straddle the blocks' edges and the second read
+        // overwrites in the buffer whatever the first block left waiting.
+        const std::size_t size = (512 << 10) - 4096 + data.ConsumeIntegralInRange<std::size_t>(0, 8192);
+        const std::string unit = text;
+        while (text.size() < size) text += unit;
+        text.resize(size);
     }
 
     const std::string in = scratch_file("smart-in.txt");

@@ -12,7 +12,7 @@ mib=${2:-256}
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release -j"$(jobs)" --target engine_bench transforms_bench pipeline_bench \
-    cli_bench parafold_quality_bench
+    cli_bench parafold_quality_bench parafold-cli
 
 echo "== line-joining filter and width estimates"
 build/release/bench/engine_bench "$dir" "$mib"
@@ -33,3 +33,7 @@ echo
 echo "== reading quality: the dialog's rule against --smart, on Debian's own texts"
 TMPDIR="$dir" build/release/bench/parafold_quality_bench --mb "$mib" \
     /usr/share/common-licenses /usr/share/doc
+
+echo
+echo "== reading quality on real texts with ground truth (../shared/realtexts)"
+scripts/quality-realtexts.sh

@@ -65,10 +65,25 @@ TEST(SmartCli, EstimatesTheWidthOrSaysThereIsNone) {
     EXPECT_EQ(read_file("long.ncr.txt"), std::string(500, 'x') + " one line\n\nanother line\n");
 }
 
+// --explain prints the report for each file and writes no file.
+TEST(SmartCli, ExplainsInsteadOfWriting) {
+    testing::WorkDir work;
+    write_file("in.txt", "Title\r\nThe text goes on and\r\non.\r\n");
+    const Outcome o = run_cli("--smart -c 30 --explain in.txt");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(o.out.substr(0, 36), "file: in.txt\nlayout: width 30 bytes\n");
+    EXPECT_NE(o.out.find("\nkept 1: next word fits | Title | The text goes on and\n"),
+              std::string::npos);
+    EXPECT_FALSE(testing::exists("in.ncr.txt"));
+}
+
 TEST(SmartCli, UsageErrors) {
     testing::WorkDir work;
     write_file("in.txt", hyphenated);
-    for (const char* args : {"--dehyphenate in.txt", "--smart -a in.txt", "--smart=1 in.txt"}) {
+    for (const char* args : {"--dehyphenate in.txt", "--smart -a in.txt", "--smart=1 in.txt",
+                             "--explain in.txt", "--smart --explain -2 in.txt",
+                             "--smart --explain -o out.txt in.txt"}) {
         SCOPED_TRACE(args);
         const Outcome o = run_cli(args);
         EXPECT_EQ(o.status, 2);

@@ -56,9 +56,27 @@ TEST(SmartReflowText, KeepsMeantBreaksAndJoinsWrappedOnes) {
             {"bulleted list",
              "- one item fills the line so\n- another item\n",
              "- one item fills the line so\n- another item\n"},
-            {"indented quote",
+            {"indented quote with room left: its lines stay",
+             "He wrote these words:\n    Whatever you do, do\n    it well and with care\nThen he left the room.\n",
+             "He wrote these words:\n    Whatever you do, do\n    it well and with care\nThen he left the room.\n"},
+            {"indented block set narrower: its lines stay",
+             "He wrote:\n\n    Whatever you do\n    extraordinarily well\n\nThen he left.\n",
+             "He wrote:\n\n    Whatever you do\n    extraordinarily well\n\nThen he left.\n"},
+            {"indented quote wrapped at the width: one paragraph",
              "He wrote these words:\n    Whatever you do, do it\n    well and with care\nThen he left the room.\n",
-             "He wrote these words:\n    Whatever you do, do it\n    well and with care\nThen he left the room.\n"},
+             "He wrote these words:\n    Whatever you do, do it well and with care\nThen he left the room.\n"},
+            {"a list item's lines hang under its text",
+             "- one item fills the line so\n  it goes on here\n- next\n",
+             "- one item fills the line so it goes on here\n- next\n"},
+            {"a term's definition hangs under its full first line",
+             "Term:  a definition that fills\n       the line and goes on\nNext:  short\n",
+             "Term:  a definition that fills the line and goes on\nNext:  short\n"},
+            {"items marked (a), 4.2.1., b) after punctuation",
+             "Here are the cases in turn:\n(a) the first case of them;\n4.2.1. the second case here,\nb) the third case\n",
+             "Here are the cases in turn:\n(a) the first case of them;\n4.2.1. the second case here,\nb) the third case\n"},
+            {"a version or a reference wrapped to a line's start",
+             "It came with the release of\n1.6.6 and was fixed in part\n(b) of the notes\n",
+             "It came with the release of 1.6.6 and was fixed in part (b) of the notes\n"},
             {"paragraphs in print style",
              "  The first paragraph goes on\nand on.\n  The second one is here too,\nand ends.\n",
              "  The first paragraph goes on and on.\n  The second one is here too, and ends.\n"},
@@ -122,6 +140,25 @@ TEST(SmartReflowText, CountsUtf8Characters) {
     EXPECT_EQ(smart_reflow_text(latin + "\nab\n", 20, false), latin + " ab\n");
 }
 
+// The report names the layout and every break kept inside a block, with
+// the reason, and the text comes out as without it.
+TEST(SmartReflowText, ExplainsEveryBreakItKeeps) {
+    const std::string text =
+        "CHAPTER ONE\nIt was a dark and stormy\nnight; the rain fell.\n\n"
+        "Roses are red,\nViolets are blue,\nSugar is sweet.\n";
+    std::string report;
+    EXPECT_EQ(smart_reflow_text(text, 30, false, nullptr, &report),
+              smart_reflow_text(text, 30, false));
+    EXPECT_EQ(report,
+              "layout: width 30 bytes\n"
+              "layout: body indent 0\n"
+              "layout: plainly wrapped lines 1, too few to measure: greedy wrapping assumed\n"
+              "kept 1: next word fits | CHAPTER ONE | It was a dark and stormy\n"
+              "block 5-7: short lines\n"
+              "kept 5: block of short lines | Roses are red, | Violets are blue,\n"
+              "kept 6: block of short lines | Violets are blue, | Sugar is sweet.\n");
+}
+
 // Greedy wrapping of random words at `width` characters.
 std::string wrapped_text(std::size_t width, std::size_t words, bool accents, unsigned seed) {
     std::mt19937 rng(seed);
@@ -183,6 +220,91 @@ TEST(SmartReflowText, EstimatesTheWrapWidthPastOutliers) {
     }
 }
 
+// A text with its expected output: paragraphs of random words (a sentence
+// now and then, some hyphenated words), between them blocks whose breaks
+// stay: a stanza of verse, a list of short lines, a heading directly above
+// its paragraph. With `ragged` each line is filled to a width of its own up
+// to 14 columns short of `width`, as by hand or on a printed page, so that
+// the next word would often have fit; otherwise greedily.
+struct MadeText {
+    std::string text, expected;
+};
+
+MadeText made_text(std::size_t width, bool ragged, unsigned seed) {
+    std::mt19937 rng(seed);
+    MadeText made;
+    auto word = [&] {
+        std::string w;
+        for (std::size_t k = 0, n = 1 + rng() % 9; k < n; ++k) w += char('a' + rng() % 26);
+        return w;
+    };
+    auto capital = [](std::string w) { w[0] = char(w[0] - 32); return w; };
+    for (int block = 0; block < 60; ++block) {
+        if (block % 6 == 3) {  // a stanza
+            for (int i = 0; i < 4; ++i) {
+                std::string line = capital(word());
+                while (line.size() < 24) {
+                    line += ' ';
+                    line += word();
+                }
+                line += i % 2 ? "." : ",";
+                made.text += line + "\n";
+                made.expected += line + "\n";
+            }
+        } else if (block % 6 == 5) {  // short lines: a list of contents
+            for (int i = 1; i <= 5; ++i) {
+                const std::string line = "Part " + std::to_string(i) + " " + capital(word());
+                made.text += line + "\n";
+                made.expected += line + "\n";
+            }
+        } else {
+            if (block % 6 == 1) {  // a heading above its paragraph
+                const std::string heading = "Chapter " + std::to_string(block);
+                made.text += heading + "\n";
+                made.expected += heading + "\n";
+            }
+            std::string line, joined;
+            std::size_t limit = width - (ragged ? rng() % 15 : 0);
+            for (std::size_t i = 0, n = 30 + rng() % 60; i < n; ++i) {
+                std::string w = word();
+                if (i == 0 || rng() % 8 == 0) w = capital(w);
+                if (rng() % 9 == 0) w += '.';
+                if (!line.empty() && line.size() + 1 + w.size() > limit) {
+                    made.text += line + "\n";
+                    line.clear();
+                    limit = width - (ragged ? rng() % 15 : 0);
+                }
+                if (!line.empty()) line += ' ';
+                if (!joined.empty()) joined += ' ';
+                line += w;
+                joined += w;
+            }
+            made.text += line + "\n";
+            made.expected += joined + "\n";
+        }
+        made.text += "\n";
+        made.expected += "\n";
+    }
+    return made;
+}
+
+// Whether the next word would have fit tells a meant break in greedy
+// wrapping and nothing where lines were filled unevenly: each text is
+// measured for it, and either way its prose is joined and its verse, lists
+// and headings stay.
+TEST(SmartReflowText, LearnsHowFarAFittingWordTells) {
+    for (bool ragged : {false, true}) {
+        for (std::size_t width : {60, 72}) {
+            SCOPED_TRACE(std::to_string(width) + (ragged ? " ragged" : " greedy"));
+            const MadeText made = made_text(width, ragged, static_cast<unsigned>(width));
+            TextLayout layout;
+            EXPECT_EQ(smart_reflow_text(made.text, 0, false, &layout), made.expected);
+            EXPECT_NEAR(layout.width, static_cast<std::int32_t>(width), ragged ? 2 : 0);
+            EXPECT_EQ(layout.fit_per_mille > 350, ragged);
+        }
+    }
+}
+
 TEST(SmartReflowText, LeavesTextThatIsNotHardWrappedAlone) {
     std::string text;
     std::mt19937 rng(3);
@@ -198,17 +320,24 @@ TEST(SmartReflowText, LeavesTextThatIsNotHardWrappedAlone) {
     EXPECT_FALSE(layout.wrapped);
 }
 
-// Runs both passes over `text` cut into blocks of `block` bytes.
+// Runs both passes over `text` cut into blocks of `block` bytes, each read
+// into one buffer that the next block overwrites, as the file road does;
+// in between the buffer is scribbled over.
 std::string reflow_in_blocks(const std::string& text, std::size_t block) {
-    LayoutScan scan;
-    for (std::size_t at = 0; at < text.size(); at += block)
-        scan_layout(scan, text.data() + at, std::min(block, text.size() - at));
-    SmartJoin join;
-    join.layout = finish_layout(scan, 0);
+    std::string buffer(block, '\0');
+    auto read = [&](std::size_t at) {
+        std::fill(buffer.begin(), buffer.end(), '#');
+        const std::size_t size = std::min(block, text.size() - at);
+        std::copy_n(text.data() + at, size, buffer.data());
+        return size;
+    };
+    const SmartScanState scan = start_layout_scan(false);
+    for (std::size_t at = 0; at < text.size(); at += block) scan_layout(*scan, buffer.data(), read(at));
+    const SmartJoinState join = start_join(finish_layout(*scan, 0), nullptr);
     std::string out;
-    for (std::size_t at = 0; at < text.size(); at += block)
-        smart_join(join, text.data() + at, std::min(block, text.size() - at), out);
-    smart_join_finish(join, out);
+    for (std::size_t at = 0; at < text.size(); at += block) smart_join(*join, buffer.data(), read(at), out);
+    std::fill(buffer.begin(), buffer.end(), '#');
+    smart_join_finish(*join, out);
     return out;
 }
 
@@ -235,13 +364,19 @@ TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
             mixed += c;
         }
     }
-    mixed.insert(mixed.size() / 2, "\n" + std::string(max_line_bytes + 500, 'w') + " tail\n");
+    std::string long_line(max_line_bytes + 502, 'w');
+    long_line.front() = '\n';
+    long_line += " tail\n";
+    mixed.insert(mixed.size() / 2, long_line);
     mixed.insert(mixed.size() / 3, std::string(2 * max_line_bytes, ' ') + "x\n");
     const std::string whole = reflow_in_blocks(mixed, mixed.size());
-    // Every line end became one LF or one space, nothing else changed.
-    std::size_t crlf = 0;
-    for (std::size_t i = 0; i + 1 < mixed.size(); ++i) crlf += mixed[i] == '\r' && mixed[i + 1] == '\n';
-    EXPECT_EQ(whole.size(), mixed.size() - crlf);
+    // Only white space changed, and some breaks were joined.
+    auto visible = [](std::string text) {
+        std::erase_if(text, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+        return text;
+    };
+    EXPECT_EQ(visible(whole), visible(mixed));
+    EXPECT_LT(std::count(whole.begin(), whole.end(), '\n'), std::count(mixed.begin(), mixed.end(), '\n') / 2);
     for (std::size_t block : {1, 2, 3, 63, 64, 65, 1000, 65536}) {
         SCOPED_TRACE(block);
         EXPECT_EQ(reflow_in_blocks(mixed, block), whole);
@@ -259,9 +394,10 @@ Outcome smart_captured(const std::string& in, const std::string& out, const Smar
     });
 }
 
+// About 700 KB: the file road reads it in several blocks into one buffer.
 TEST(SmartReflowFile, JoinsAndReportsTheWidth) {
     TempDir dir;
-    std::string text = wrapped_text(66, 2000, false, 5);
+    std::string text = wrapped_text(66, 120000, false, 5);
     std::string crlf;
     for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     write_file(dir.file("in.txt"), crlf);

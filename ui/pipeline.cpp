@@ -70,6 +70,7 @@ Joined join_lines_of(const ProcessRequest& request, const char* in, const char* 
     SmartOptions options;
     options.columns = width;
     options.dehyphenate = request.dehyphenate;
+    options.explain = request.explain;
     SmartReport found;
     Joined joined{smart_reflow_between(in, out, options, &found), false};
     joined.breaks_kept = joined.filter.failure == Failure::none && !found.wrapped;

@@ -57,6 +57,7 @@ struct ProcessRequest {
     // be hard-wrapped is passed through with its breaks (breaks_kept).
     bool smart = false;
     bool dehyphenate = false;  // with `smart`: see SmartOptions
+    std::FILE* explain = nullptr;  // with `smart` on the plain road: see SmartOptions
 };
 
 // The value of a column text, as C's strtol reads a decimal number: leading

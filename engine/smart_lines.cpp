@@ -1,0 +1,538 @@
+// The line scanner and cutter of the reading-quality unwrap: finds the
+// lines of a stream block by block and measures each (engine/smart_lines.h).
+#include "engine/smart_lines.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/smart_simd.h"
+
+namespace parafold::smart {
+
+bool is_blank_byte(char c) { return c == ' ' || c == '\t'; }
+
+namespace {
+
+bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_ascii_upper(char c) { return c >= 'A' && c <= 'Z'; }
+bool is_ascii_lower(char c) { return c >= 'a' && c <= 'z'; }
+unsigned char byte(char c) { return static_cast<unsigned char>(c); }
+
+}  // namespace
+
+bool is_letter(char c) { return is_ascii_letter(c) || byte(c) >= 0x80; }
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+std::string_view trim_right(std::string_view text) {
+    while (!text.empty() && is_blank_byte(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string_view trim_left(std::string_view text) {
+    while (!text.empty() && is_blank_byte(text.front())) text.remove_prefix(1);
+    return text;
+}
+
+bool valid_utf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        // Runs of ASCII go eight bytes at a time.
+        std::uint64_t eight;
+        if (i + 8 <= text.size() &&
+            (std::memcpy(&eight, text.data() + i, 8), (eight & 0x8080808080808080) == 0)) {
+            i += 8;
+            continue;
+        }
+        const unsigned char c = byte(text[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t extra = c >= 0xC2 && c < 0xE0   ? 1
+                                  : c >= 0xE0 && c < 0xF0 ? 2
+                                  : c >= 0xF0 && c < 0xF5 ? 3
+                                                          : 0;
+        if (extra == 0 || i + extra >= text.size()) return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            if ((byte(text[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+namespace {
+
+// Columns taken by `text` starting at `column`: a tab moves to the next
+// multiple of 8; with `utf8` the continuation bytes of a character are free.
+std::int64_t advance(std::string_view text, std::int64_t column, bool utf8) {
+    for (char c : text) {
+        if (c == '\t') {
+            column = (column / 8 + 1) * 8;
+        } else if (!utf8 || (byte(c) & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    return column;
+}
+
+// UTF-8 continuation bytes (0x80 to 0xBF): those that do not start a character.
+std::uint32_t continuation_bytes(std::string_view text) {
+    std::uint32_t count = 0;
+    for (char c : text) count += (byte(c) & 0xC0) == 0x80;
+    return count;
+}
+
+// What a look at every byte of a line finds. The blanks around a line's
+// body are ASCII, so what holds for the line holds for its body; only a
+// tab may lie outside it.
+struct ByteCensus {
+    bool tabs = false;               // a tab somewhere in the line
+    bool high = false;               // a byte from 0x80 up: the line is not pure ASCII
+    std::uint32_t continuation = 0;  // UTF-8 continuation bytes (0x80 to 0xBF)
+};
+
+// Finds the lines of a block sixty-four bytes at a time. Each window of 64
+// bytes is read once into masks of one bit a byte: the line ends (LF and
+// CR) and, only in a window that has any, the bytes that need a closer look
+// (tabs and bytes from 0x80 up), the bytes from 0x80 up and the UTF-8
+// continuation bytes. A line's end and its census then come from
+// arithmetic on the masks, however many lines share a window, and a pure
+// ASCII line without tabs costs nothing beyond finding its end.
+class LineScanner {
+public:
+    LineScanner(const char* data, const char* end) : end_(end) { load(data); }
+
+    // The first LF or CR from `p` on (`end` when there is none); the census
+    // of the bytes before it is added to `found`.
+    const char* line_end(const char* p, ByteCensus& found) {
+        while (p - base_ >= 64) load(base_ + 64);
+        std::uint64_t from = ~std::uint64_t{0} << (p - base_);  // the bits from p on
+        for (;;) {
+            const std::uint64_t stops = stops_ & from;
+            if (stops != 0) {
+                const std::uint64_t before = (stops & (0 - stops)) - 1;  // below the first stop
+                if (unusual_ & from & before) count(from & before, found);
+                return base_ + simd::first_bit(stops);
+            }
+            if (unusual_ & from) count(from, found);
+            if (end_ - base_ <= 64) return end_;
+            load(base_ + 64);
+            from = ~std::uint64_t{0};
+        }
+    }
+
+private:
+    void count(std::uint64_t bits, ByteCensus& found) const {
+        const std::uint64_t high = high_ & bits;
+        found.tabs |= (unusual_ & ~high_ & bits) != 0;
+        if (high != 0) {
+            found.high = true;
+            found.continuation += simd::count_bits(continuation_ & bits);
+        }
+    }
+
+    // Once a window, so kept out of line: line_end(), once a line, is then
+    // small enough to be inlined into the loop over the lines.
+    [[gnu::noinline]] void load(const char* at) {
+        base_ = at;
+        stops_ = unusual_ = high_ = continuation_ = 0;
+#if defined(__SSE2__)
+        if (end_ - at >= 64) {
+            __m128i chunks[4];
+            __m128i unusual[4];
+            for (int i = 0; i < 4; ++i) {
+                const __m128i chunk = simd::load16(at + 16 * i);
+                chunks[i] = chunk;
+                const __m128i stop =
+                    _mm_or_si128(simd::equal_to(chunk, '\n'), simd::equal_to(chunk, '\r'));
+                stops_ |= std::uint64_t{simd::byte_mask(stop)} << (16 * i);
+                // A tab's compare sets all its bits; a high byte has its top bit already.
+                unusual[i] = _mm_or_si128(chunk, simd::equal_to(chunk, '\t'));
+            }
+            // Most windows of most texts have none: one look at all four.
+            if (simd::byte_mask(_mm_or_si128(_mm_or_si128(unusual[0], unusual[1]),
+                                             _mm_or_si128(unusual[2], unusual[3]))) == 0)
+                return;
+            const __m128i top_bits = _mm_set1_epi8(static_cast<char>(0xC0));
+            for (int i = 0; i < 4; ++i) {
+                const int shift = 16 * i;
+                unusual_ |= std::uint64_t{simd::byte_mask(unusual[i])} << shift;
+                high_ |= std::uint64_t{simd::byte_mask(chunks[i])} << shift;
+                const __m128i top = _mm_and_si128(chunks[i], top_bits);
+                continuation_ |= std::uint64_t{simd::byte_mask(
+                                     simd::equal_to(top, static_cast<char>(0x80)))}
+                                 << shift;
+            }
+            return;
+        }
+#endif
+        const std::ptrdiff_t n = std::min<std::ptrdiff_t>(end_ - at, 64);
+        for (std::ptrdiff_t i = 0; i < n; ++i) {
+            const unsigned char u = byte(at[i]);
+            stops_ |= std::uint64_t{u == '\n' || u == '\r'} << i;
+            unusual_ |= std::uint64_t{u == '\t' || u >= 0x80} << i;
+            high_ |= std::uint64_t{u >= 0x80} << i;
+            continuation_ |= std::uint64_t{(u & 0xC0) == 0x80} << i;
+        }
+    }
+
+    const char* base_ = nullptr;  // the window's first byte
+    const char* const end_;
+    std::uint64_t stops_ = 0;
+    std::uint64_t unusual_ = 0;
+    std::uint64_t high_ = 0;
+    std::uint64_t continuation_ = 0;
+};
+
+// The census of a line held whole (it has no line end).
+ByteCensus census_of(std::string_view text) {
+    ByteCensus found;
+    const char* const end = text.data() + text.size();
+    if (!text.empty()) LineScanner(text.data(), end).line_end(text.data(), found);
+    return found;
+}
+
+// A line cut into its indentation and its body, the blanks at its end dropped.
+struct LineParts {
+    std::string_view body;    // empty for a blank line
+    std::int64_t indent = 0;  // columns before the body
+    bool tabs = false;        // a tab inside the body
+};
+
+[[gnu::always_inline]] inline LineParts parts_of(std::string_view text, const ByteCensus& found) {
+    const std::string_view trimmed = trim_right(text);
+    LineParts parts;
+    parts.body = trim_left(trimmed);
+    const std::string_view lead = trimmed.substr(0, trimmed.size() - parts.body.size());
+    parts.indent = found.tabs ? advance(lead, 0, false) : static_cast<std::int64_t>(lead.size());
+    parts.tabs = found.tabs && std::memchr(parts.body.data(), '\t', parts.body.size()) != nullptr;
+    return parts;
+}
+
+// The column where the body ends, as advance() counts it; without tabs the
+// census gives it without another look at the bytes.
+std::int64_t body_end(const LineParts& parts, const ByteCensus& found, bool utf8) {
+    if (parts.tabs) return advance(parts.body, parts.indent, utf8);
+    return parts.indent +
+           static_cast<std::int64_t>(parts.body.size() - (utf8 ? found.continuation : 0));
+}
+
+std::int32_t clamp_width(std::int64_t width) {
+    return static_cast<std::int32_t>(std::min<std::int64_t>(width, long_line_width));
+}
+
+bool is_roman(char c) { return c == 'i' || c == 'v' || c == 'x'; }
+
+// A numbered item opens with "12. ", "3) " or "4.2.1. "; a lettered one
+// with "(a) ", "(12) ", "(iv) " or "b) "; a bullet with "- ", "* ", "+ " or
+// "• ". `width` is set to the marker's bytes.
+ListMarker list_marker_of(std::string_view text, std::size_t& width) {
+    // Most lines start with a letter: few markers start that way.
+    if (text.empty() || (is_ascii_letter(text[0]) && (text.size() < 2 || text[1] != ')')))
+        return ListMarker::none;
+    auto spaced = [&](std::size_t at) { return at < text.size() && is_blank_byte(text[at]); };
+    auto digits_at = [&](std::size_t at) {
+        std::size_t end = at;
+        while (end < text.size() && end - at < 4 && is_digit(text[end])) ++end;
+        return end - at >= 1 && end - at <= 3 ? end - at : 0;
+    };
+    if (is_ascii_lower(text[0])) {  // "b) "
+        width = 2;
+        return spaced(2) ? ListMarker::letter : ListMarker::none;
+    }
+    if (std::size_t digits = digits_at(0)) {
+        std::size_t at = digits;
+        bool levels = false;
+        while (at + 1 < text.size() && text[at] == '.' && digits_at(at + 1)) {
+            at += 1 + digits_at(at + 1);
+            levels = true;
+        }
+        // A number of several levels ends in a dot too ("4.2.1."): without
+        // it, it may be a version number wrapped to the line's start.
+        if (at >= text.size() || !(text[at] == '.' || (text[at] == ')' && !levels)))
+            return ListMarker::none;
+        width = ++at;
+        return spaced(at) ? ListMarker::number : ListMarker::none;
+    }
+    if (text[0] == '(') {
+        std::size_t at = 1 + digits_at(1);
+        if (at == 1) {
+            while (at < text.size() && at < 5 && is_roman(text[at])) ++at;
+            if (at == 1 && text.size() > 1 && is_ascii_lower(text[1])) at = 2;
+        }
+        if (at > 1 && at < text.size() && text[at] == ')' && spaced(at + 1)) {
+            width = at + 1;
+            return ListMarker::letter;
+        }
+        return ListMarker::none;
+    }
+    if ((text[0] == '-' || text[0] == '*' || text[0] == '+') && spaced(1)) {
+        width = 1;
+        return ListMarker::bullet;
+    }
+    if (text.substr(0, 3) == "\xE2\x80\xA2" && spaced(3)) {
+        width = 3;
+        return ListMarker::bullet;
+    }
+    return ListMarker::none;
+}
+
+// Where the first word of a text (its first byte not blank) ends: at the
+// next space or tab, or at the text's end.
+std::size_t first_word_end(std::string_view body) {
+    std::size_t end = 1;
+#if defined(__SSE2__)
+    // A body of at least 16 bytes has its first word found in one step,
+    // unless the word is longer than that.
+    if (body.size() >= 16) {
+        const __m128i chunk = simd::load16(body.data());
+        const std::uint32_t blanks = simd::byte_mask(
+            _mm_or_si128(simd::equal_to(chunk, ' '), simd::equal_to(chunk, '\t')));
+        if (blanks != 0) return static_cast<std::size_t>(simd::first_bit(blanks));
+        end = 16;
+    }
+#endif
+    while (end < body.size() && !is_blank_byte(body[end])) ++end;
+    return end;
+}
+
+// Bytes that open a quotation or an emphasis before a line's first letter.
+std::size_t opening_bytes(std::string_view word) {
+    if (!word.empty() && is_ascii_letter(word[0])) return 0;  // most words
+    std::size_t at = 0;
+    while (at < word.size()) {
+        const char c = word[at];
+        if (c == '"' || c == '\'' || c == '(' || c == '[' || c == '_' || c == '*') {
+            ++at;
+        } else if (word.substr(at, 2) == "\xC2\xAB" || word.substr(at, 2) == "\xC2\xBF" ||
+                   word.substr(at, 2) == "\xC2\xA1") {  // « ¿ ¡
+            at += 2;
+        } else if (word.substr(at, 2) == "\xE2\x80" && at + 2 < word.size() &&
+                   (byte(word[at + 2]) == 0x9C || byte(word[at + 2]) == 0x98 ||
+                    byte(word[at + 2]) == 0x9E)) {  // “ ‘ „
+            at += 3;
+        } else {
+            break;
+        }
+    }
+    return at;
+}
+
+// The case of the letter at the start of `text`: ASCII, and the Latin-1
+// letters of UTF-8 (C3 80 to C3 BF).
+Case case_at(std::string_view text) {
+    if (text.empty()) return Case::none;
+    if (is_ascii_upper(text[0])) return Case::upper;
+    if (is_ascii_lower(text[0])) return Case::lower;
+    if (byte(text[0]) == 0xC3 && text.size() >= 2) {
+        const unsigned char second = byte(text[1]);
+        if (second >= 0x80 && second <= 0x9E && second != 0x97) return Case::upper;
+        if (second >= 0x9F && second <= 0xBF && second != 0xB7) return Case::lower;
+    }
+    return Case::none;
+}
+
+// Whether `text` ends in a closing quotation mark or bracket: one byte, or
+// ” ’ » in UTF-8; `size` gets its bytes.
+bool ends_closing(std::string_view text, std::size_t& size) {
+    if (text.empty() || is_ascii_letter(text.back())) return false;  // most lines
+    const char last = text.back();
+    if (last == '"' || last == '\'' || last == ')' || last == ']' || last == '_') {
+        size = 1;
+        return true;
+    }
+    if (text.size() >= 3 && text.substr(text.size() - 3, 2) == "\xE2\x80" &&
+        (byte(last) == 0x9D || byte(last) == 0x99)) {
+        size = 3;
+        return true;
+    }
+    if (text.size() >= 2 && text.substr(text.size() - 2) == "\xC2\xBB") {
+        size = 2;
+        return true;
+    }
+    return false;
+}
+
+// A word of a capital and small letters, maybe after a '(' ("Section", "(Figure").
+bool is_capitalised_word(std::string_view word) {
+    if (!word.empty() && word[0] == '(') word.remove_prefix(1);
+    if (word.size() < 2 || !is_ascii_upper(word[0])) return false;
+    return std::all_of(word.begin() + 1, word.end(), is_ascii_lower);
+}
+
+std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
+    const std::size_t continuation = utf8 && high ? continuation_bytes(word) : 0;
+    return clamp_width(static_cast<std::int64_t>(word.size() - continuation));
+}
+
+// Inlined into the cutter's loop: the facts are built where they are handed on.
+[[gnu::always_inline]] inline LineFacts measure_line(std::string_view text,
+                                                     const ByteCensus& found, bool utf8,
+                                                     bool for_layout) {
+    LineFacts facts;
+    const LineParts parts = parts_of(text, found);
+    const std::string_view body = parts.body;
+    if (body.empty()) return facts;
+    facts.blank = false;
+    facts.high = found.high;
+    facts.indent = clamp_width(parts.indent);
+    facts.width = clamp_width(body_end(parts, found, utf8));
+    facts.byte_width = utf8 && found.high ? clamp_width(body_end(parts, found, false))
+                                          : facts.width;
+    std::size_t marker = 0;
+    facts.list_marker = list_marker_of(body, marker);
+    if (facts.list_marker != ListMarker::none) {
+        while (marker < body.size() && is_blank_byte(body[marker])) ++marker;
+        facts.marker_width = clamp_width(advance(body.substr(0, marker), parts.indent, false) -
+                                         parts.indent);
+    }
+    // A quoted line ("> ", "| ") is measured from the word after its marks.
+    std::string_view words = body;
+    if (body[0] == '>' || body[0] == '|') {
+        std::size_t skip = 0;
+        while (skip < body.size() &&
+               (body[skip] == '>' || body[skip] == '|' || is_blank_byte(body[skip])))
+            ++skip;
+        if (skip < body.size() && skip > 1) words = body.substr(skip);
+    }
+    const std::size_t word_end = first_word_end(words);
+    const std::string_view word = words.substr(0, word_end);
+    facts.first_word = columns_of(word, utf8, found.high);
+    facts.first_unit = facts.first_word;
+    // A blank inside the body: after the first word, or among the quote marks.
+    facts.multi_word = parts.tabs || word_end < words.size() ||
+                       std::memchr(body.data(), ' ', body.size() - words.size()) != nullptr;
+    facts.starts_letter = is_letter(body[0]);
+    facts.starts_digit = is_digit(word[0]);
+    facts.starts = case_at(word.substr(opening_bytes(word)));
+    if (facts.multi_word && (is_ascii_upper(word[0]) || word[0] == '(')) {
+        const std::string_view rest = trim_left(words.substr(word_end));
+        if (!rest.empty() && is_digit(rest[0])) {
+            const std::size_t next_end = first_word_end(rest);
+            facts.first_unit = clamp_width(std::int64_t{facts.first_word} + 1 +
+                                           columns_of(rest.substr(0, next_end), utf8, found.high));
+        }
+    }
+    const std::size_t n = body.size();
+    const char last = body[n - 1];
+    std::size_t closing = 0;
+    facts.sentence_end = last == '.' || last == '!' || last == '?';
+    facts.punct_end = facts.sentence_end || last == ',' || last == ';' || last == ':' ||
+                      ends_closing(body, closing);
+    facts.hyphen_end = n >= 2 && last == '-' && is_letter(body[n - 2]);
+    if (for_layout && is_ascii_lower(last)) {
+        std::size_t start = n - 1;
+        while (start > 0 && !is_blank_byte(body[start - 1])) --start;
+        facts.ends_capital_word = is_capitalised_word(body.substr(start));
+    }
+    return facts;
+}
+
+void hand_on(LineSink sink, void* context, CutLine::Kind kind, std::string_view text,
+             bool has_end) {
+    CutLine piece;
+    piece.kind = kind;
+    piece.text = text;
+    piece.has_end = has_end;
+    sink(context, piece);
+}
+
+// A line longer than `max_line_bytes` is measured by its head alone, as a
+// line too wide for any width.
+void hand_on_long_head(LineSink sink, void* context, std::string_view head, bool utf8,
+                       bool for_layout) {
+    CutLine piece;
+    piece.kind = CutLine::Kind::long_head;
+    piece.text = head;
+    piece.facts = measure_line(head, census_of(head), utf8, for_layout);
+    piece.facts.width = piece.facts.byte_width = long_line_width;
+    piece.facts.hyphen_end = false;
+    piece.facts.sentence_end = piece.facts.punct_end = false;
+    sink(context, piece);
+}
+
+void add_to_open_line(LineCutter& cutter, std::string_view bytes, bool utf8, LineSink sink,
+                      void* context) {
+    if (cutter.overflowing) {
+        if (!bytes.empty()) hand_on(sink, context, CutLine::Kind::long_rest, bytes, false);
+        return;
+    }
+    const std::size_t room = max_line_bytes - cutter.open.size();
+    if (bytes.size() <= room) {
+        cutter.open.append(bytes);
+        return;
+    }
+    cutter.open.append(bytes.substr(0, room));
+    hand_on_long_head(sink, context, cutter.open, utf8, cutter.for_layout);
+    cutter.open.clear();
+    cutter.overflowing = true;
+    hand_on(sink, context, CutLine::Kind::long_rest, bytes.substr(room), false);
+}
+
+void end_open_line(LineCutter& cutter, bool has_end, bool utf8, LineSink sink, void* context) {
+    if (cutter.overflowing) {
+        hand_on(sink, context, CutLine::Kind::long_end, {}, has_end);
+        cutter.overflowing = false;
+    } else if (has_end || !cutter.open.empty()) {
+        // The finished line moves to `done`, so that `open` may take the
+        // next unfinished line while the sink still looks at this one.
+        cutter.done.swap(cutter.open);
+        CutLine piece;
+        piece.text = cutter.done;
+        piece.facts = measure_line(cutter.done, census_of(cutter.done), utf8, cutter.for_layout);
+        piece.has_end = has_end;
+        sink(context, piece);
+    }
+    cutter.open.clear();
+}
+
+}  // namespace
+
+void cut_lines(LineCutter& cutter, const char* data, std::size_t size, bool utf8,
+               LineSink sink, void* context) {
+    const char* p = data;
+    const char* const end = data + size;
+    if (cutter.after_cr && p < end) {
+        if (*p == '\n') ++p;
+        cutter.after_cr = false;
+    }
+    if (p == end) return;
+    LineScanner scanner(p, end);
+    CutLine piece;
+    piece.has_end = true;
+    while (p < end) {
+        ByteCensus found;
+        const char* const stop = scanner.line_end(p, found);
+        const std::string_view bytes(p, static_cast<std::size_t>(stop - p));
+        if (stop == end) {
+            add_to_open_line(cutter, bytes, utf8, sink, context);
+            break;
+        }
+        // A line wholly inside the block goes to the sink without a copy.
+        if (cutter.open.empty() && !cutter.overflowing && bytes.size() <= max_line_bytes) {
+            piece.text = bytes;
+            piece.facts = measure_line(bytes, found, utf8, cutter.for_layout);
+            sink(context, piece);
+        } else {
+            add_to_open_line(cutter, bytes, utf8, sink, context);
+            end_open_line(cutter, true, utf8, sink, context);
+        }
+        p = stop + 1;
+        if (*stop == '\r') {
+            if (p == end) {
+                cutter.after_cr = true;
+            } else if (*p == '\n') {
+                ++p;
+            }
+        }
+    }
+}
+
+void end_lines(LineCutter& cutter, bool utf8, LineSink sink, void* context) {
+    end_open_line(cutter, false, utf8, sink, context);
+}
+
+}  // namespace parafold::smart

@@ -1,0 +1,92 @@
+// Inside the reading-quality unwrap: the line cutter that both passes
+// share (engine/smart_lines.cpp), and the facts it measures of each line.
+// Not for callers outside the unwrap; they use engine/smart_join.h.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/smart_join.h"
+
+namespace parafold::smart {
+
+// The width given to a line longer than `max_line_bytes`.
+inline constexpr std::int32_t long_line_width = 1 << 30;
+
+bool is_blank_byte(char c);
+// Letters for hyphenation and the vocabulary: ASCII letters and every byte
+// of a multi-byte UTF-8 character (or of an 8-bit code page).
+bool is_letter(char c);
+char lower(char c);
+std::string_view trim_right(std::string_view text);
+std::string_view trim_left(std::string_view text);
+bool valid_utf8(std::string_view text);
+
+// A lettered marker ("(a)", "b)") may also be a reference wrapped to the
+// line's start; a numbered one rarely is.
+enum class ListMarker : std::uint8_t { none, number, letter, bullet };
+enum class Case : std::uint8_t { none, upper, lower };
+
+// Facts about one line that the layout and the break rule look at. Widths
+// are columns as engine/smart_join.h counts them.
+struct LineFacts {
+    std::int32_t width = 0;        // where the body ends
+    std::int32_t byte_width = 0;   // the same, counting every byte as a column
+    std::int32_t indent = 0;       // columns before the body
+    std::int32_t first_word = 0;   // width of the first word, after a quote mark ("> ", "| ")
+    std::int32_t first_unit = 0;   // the first word with a number after it ("Section 4.2")
+    std::int32_t marker_width = 0; // columns of a list marker with its blanks ("-  ", "12. ")
+    bool blank = true;
+    bool multi_word = false;       // a blank inside the body
+    bool high = false;             // a byte from 0x80 up
+    ListMarker list_marker = ListMarker::none;
+    Case starts = Case::none;      // the case of the first letter, past opening quotes
+    bool punct_end = false;        // ends in punctuation (also before a closing quote)
+    bool sentence_end = false;     // ends in '.', '!' or '?' (also before a closing quote)
+    bool hyphen_end = false;       // ends in a letter and one '-'
+    bool starts_letter = false;    // the first word starts with a letter
+    bool ends_capital_word = false;// the last word is a capitalised word ("Section", "(Figure");
+                                   // measured for the layout only
+    bool starts_digit = false;     // the first word starts with a digit
+};
+
+// Splits a stream into lines across blocks; the part of a line that a
+// block leaves open is kept here, up to `max_line_bytes`.
+struct LineCutter {
+    std::string open;          // bytes of the unfinished line
+    std::string done;          // the line that `open` became when it ended
+    bool overflowing = false;  // the unfinished line outgrew `max_line_bytes`
+    bool after_cr = false;     // the last byte was a CR: an LF next belongs to it
+    bool for_layout = false;   // measure also what only the layout estimate looks at
+};
+
+// One piece the cutter hands on.
+struct CutLine {
+    enum class Kind : std::uint8_t {
+        whole,      // a line of at most max_line_bytes bytes
+        long_head,  // the first max_line_bytes bytes of a longer line,
+        long_rest,  // then the rest of it, in pieces,
+        long_end,   // then its end
+    };
+    Kind kind = Kind::whole;
+    std::string_view text;  // whole, long_head, long_rest: the bytes, without the line end
+    LineFacts facts;        // whole, long_head (whose width is long_line_width)
+    bool has_end = false;   // whole, long_end: ended by a line end, not the input's end
+};
+
+// Called once for each piece, in order. `text` of a piece stays valid until
+// the cutter is called again, and a piece from the cutter's own buffer
+// (`text.data() == cutter.done.data()` or `cutter.open`) only until the
+// next piece.
+using LineSink = void (*)(void* context, const CutLine& line);
+
+// Cuts `size` more bytes into lines. Widths count characters when `utf8`
+// (the continuation bytes of a character are free), else bytes.
+void cut_lines(LineCutter& cutter, const char* data, std::size_t size, bool utf8,
+               LineSink sink, void* context);
+// Hands on what the end of the input leaves open.
+void end_lines(LineCutter& cutter, bool utf8, LineSink sink, void* context);
+
+}  // namespace parafold::smart
