@@ -123,12 +123,12 @@ std::size_t smart_join(SmartJoin& join, const char* data, std::size_t size, char
 // smart_join_room(0) bytes); returns how many bytes were written.
 std::size_t smart_join_finish(SmartJoin& join, char* out);
 
-// The same two calls, appending the output to a string.
+// Not used by the program: the same two calls, appending to a string.
 void smart_join(SmartJoin& join, const char* data, std::size_t size, std::string& out);
 void smart_join_finish(SmartJoin& join, std::string& out);
 
-// The whole rule on a text in memory: both passes, as the file function
-// runs them.
+// Not used by the program: the whole rule on a text in memory, both
+// passes, as the file function runs them.
 std::string smart_reflow_text(std::string_view text, std::int32_t columns, bool dehyphenate,
                               TextLayout* layout = nullptr, std::string* explain = nullptr);
 
