@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Scores the dialog's rule and --smart on the real texts with ground truth in
+# ../shared/realtexts (beside the repository), when that folder is there.
+# Usage: scripts/quality-realtexts.sh [CLI]   (default: build/release/cli/parafold-cli)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/lib.sh
+
+texts=../shared/realtexts
+cli=$(realpath "${1:-build/release/cli/parafold-cli}")
+if [ ! -x "$texts/score.py" ]; then
+    echo "no real texts: $texts/score.py not found, so only the generated texts are scored"
+    exit 0
+fi
+need_packages python3
+for args in "-c 56" "--smart"; do
+    echo "-- parafold-cli $args"
+    python3 "$texts/score.py" "$cli" $args | sed -n '3,$p'
+done
