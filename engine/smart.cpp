@@ -8,6 +8,7 @@
 
 #include "engine/blocks.h"
 #include "engine/smart_join.h"
+#include "engine/utf16.h"
 
 namespace parafold {
 namespace {
@@ -112,9 +113,9 @@ Failure smart_ends(const char* input_path, const char* output_path, const SmartO
     if (failure != Failure::none) return failure;
     BlockSource file = file_source(in);
     BlockSource read = digest_tap(file, outcome.read);
-    // A decoding layer over `read` goes here, with its encoder under
-    // `written` below.
-    BlockSource& text = read;
+    // UTF-16 is joined as UTF-8 and written back as it came.
+    Utf16Found utf16;
+    BlockSource text = utf16_decoding(read, utf16);
 
     Learnt learnt;
     failure = learn(text, options, learnt);
@@ -130,7 +131,7 @@ Failure smart_ends(const char* input_path, const char* output_path, const SmartO
     if (failure != Failure::none) return failure;
     BlockSink file_out = file_sink(out);
     BlockSink written = digest_tap(file_out, outcome.written);
-    BlockSink& joined = written;
+    BlockSink joined = utf16_encoding(written, utf16);
 
     const SmartJoinState join =
         start_join(learnt.layout, options.dehyphenate ? learnt.scan.get() : nullptr);

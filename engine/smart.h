@@ -40,8 +40,9 @@ struct SmartReport {
 // joined (see engine/smart_join.h). Line ends come out as LF whatever the
 // input used (CR LF, LF or a lone CR); no CR reaches the output. A text with
 // no dominant wrap width (and no `columns`) is copied with its line breaks
-// unchanged and the report says so. Either path may be "-" or name a
-// stream. The output is created only once the input was read for its
+// unchanged and the report says so. A text that starts with a UTF-16 mark
+// is joined as UTF-8 and written back in UTF-16 with the same mark (see
+// engine/utf16.h). Either path may be "-" or name a stream. The output is created only once the input was read for its
 // layout.
 //
 // Fails with cant_find_input when the input cannot be opened for reading,

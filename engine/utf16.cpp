@@ -1,6 +1,8 @@
 #include "engine/utf16.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 
 namespace parafold {
 namespace {
@@ -217,6 +219,116 @@ void finish_encode_utf16(Utf16Encoder& encoder, std::string& out) {
     put_unit(replacement, encoder.order, unit);
     out.append(unit, 2);
     encoder.held_size = 0;
+}
+
+namespace {
+
+struct DecodingState {
+    DecodingState(BlockSource& below_, Utf16Found& found_) : below(below_), found(found_) {}
+
+    BlockSource& below;
+    Utf16Found& found;
+    bool started = false;  // the first block was read and looked at
+    bool ended = false;    // `below` gave its last byte
+    Utf16Decoder decoder;
+    std::string text;      // decoded, from `given` on not yet handed out
+    std::size_t given = 0;
+    std::unique_ptr<char[]> raw;
+
+    static constexpr std::size_t raw_bytes = 64 << 10;
+
+    // Reads one more block of UTF-16 and decodes it.
+    void decode_more(const char* data, std::size_t got, bool last) {
+        text.erase(0, given);
+        given = 0;
+        decode_utf16(decoder, data, got, text);
+        if (last) {
+            ended = true;
+            found.odd_byte = finish_utf16(decoder, text);
+        }
+    }
+};
+
+}  // namespace
+
+BlockSource utf16_decoding(BlockSource& below, Utf16Found& found) {
+    auto state = std::make_shared<DecodingState>(below, found);
+    BlockSource layer{
+        [state](char* block, std::size_t size) -> std::size_t {
+            DecodingState& s = *state;
+            if (!s.started) {
+                // The first block tells: with a mark it is decoded, without
+                // one it goes to the caller as it is, as everything after it.
+                s.started = true;
+                const std::size_t got = s.below.read(block, size);
+                s.found = Utf16Found{};
+                s.found.utf16 = utf16_mark({block, got}, s.found.order);
+                if (!s.found.utf16) return got;
+                s.decoder = Utf16Decoder{};
+                s.decoder.order = s.found.order;
+                s.text.clear();
+                s.given = 0;
+                s.decode_more(block + utf16_mark_bytes, got - utf16_mark_bytes, got < size);
+            } else if (!s.found.utf16) {
+                return s.below.read(block, size);
+            }
+            while (s.text.size() - s.given < size && !s.ended) {
+                if (!s.raw) s.raw.reset(new char[DecodingState::raw_bytes]);
+                const std::size_t got = s.below.read(s.raw.get(), DecodingState::raw_bytes);
+                s.decode_more(s.raw.get(), got, got < DecodingState::raw_bytes);
+            }
+            const std::size_t n = std::min(size, s.text.size() - s.given);
+            std::memcpy(block, s.text.data() + s.given, n);
+            s.given += n;
+            return n;
+        },
+        [state] { return state->below.failed(); },
+        {}};
+    if (below.rewind) {
+        layer.rewind = [state] {
+            if (!rewound(state->below)) return false;
+            state->started = state->ended = false;
+            return true;
+        };
+    }
+    return layer;
+}
+
+BlockSink utf16_encoding(BlockSink& below, const Utf16Found& found) {
+    struct EncodingState {
+        EncodingState(BlockSink& below_, const Utf16Found& found_) : below(below_), found(found_) {}
+
+        BlockSink& below;
+        const Utf16Found& found;
+        bool marked = false;
+        Utf16Encoder encoder;
+        std::string out;
+
+        bool write(const char* data, std::size_t size, bool last) {
+            out.clear();
+            if (!marked) {
+                out = utf16_mark_of(found.order);
+                encoder.order = found.order;
+                marked = true;
+            }
+            encode_utf16(encoder, data, size, out);
+            if (last) {
+                finish_encode_utf16(encoder, out);
+                if (found.odd_byte >= 0) out += static_cast<char>(found.odd_byte);
+            }
+            return out.empty() || below.write(out.data(), out.size());
+        }
+    };
+    auto state = std::make_shared<EncodingState>(below, found);
+    return {[state](const char* data, std::size_t size) {
+                if (!state->found.utf16) return state->below.write(data, size);
+                return state->write(data, size, false);
+            },
+            [state] {
+                // Even an empty text gets its mark.
+                if (state->found.utf16 && !state->write(nullptr, 0, true)) return false;
+                return !state->below.finish || state->below.finish();
+            }};
 }
 
 }  // namespace parafold

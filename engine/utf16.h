@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/blocks.h"
+
 namespace parafold {
 
 enum class ByteOrder { little_endian, big_endian };
@@ -58,5 +60,22 @@ void encode_utf16(Utf16Encoder& encoder, const char* data, std::size_t size, std
 
 // Ends the input: a character left unfinished becomes U+FFFD.
 void finish_encode_utf16(Utf16Encoder& encoder, std::string& out);
+
+// What the decoding layer found, for the encoding layer on the way out.
+struct Utf16Found {
+    bool utf16 = false;  // the text began with a UTF-16 mark
+    ByteOrder order = ByteOrder::little_endian;
+    int odd_byte = -1;   // a last byte without its partner, to be written back
+};
+
+// A layer over `below` that gives a text that begins with a UTF-16 mark as
+// UTF-8, without the mark, and any other text as it is; `found` says which
+// once the first block was read. It can rewind when `below` can.
+BlockSource utf16_decoding(BlockSource& below, Utf16Found& found);
+
+// A layer over `below` that writes UTF-8 as UTF-16 with its mark, in the
+// byte order `found` gives, when `found` is a UTF-16 text (its odd last
+// byte, if any, at the end); otherwise the bytes as they are.
+BlockSink utf16_encoding(BlockSink& below, const Utf16Found& found);
 
 }  // namespace parafold

@@ -188,6 +188,13 @@ TEST_F(Cli, StreamsPipesAndJobs) {
     write_file("wrapped.txt", wrapped);
     const std::string story_two_lines_indent = "     Once upon a time there was a cat.\n     The end\n";
     const std::string smart_story = "Once upon a time there was a cat.\n\n\nThe end \n";
+    // ASCII as UTF-16LE with its mark, as Windows editors save "Unicode".
+    const auto utf16 = [](const std::string& ascii) {
+        std::string out = "\xFF\xFE";
+        for (char c : ascii) out += {c, '\0'};
+        return out;
+    };
+    write_file("book16.txt", utf16(story));
     // lines.txt written by `options` to a pipe that head -1 leaves early.
     const auto read_by_head = [](const std::string& options) {
         return "{ $CLI " + options + " lines.txt; echo $? >status; } | head -1; exit $(cat status)";
@@ -223,6 +230,10 @@ TEST_F(Cli, StreamsPipesAndJobs) {
         {"- in, - out, e-reader road", "$CLI -c 10 -2 -i - <book.txt", 0, story_two_lines_indent,
          "", "", ""},
         {"- in, - out, --smart", "$CLI --smart -c 10 - <book.txt", 0, smart_story, "", "", ""},
+        {"- in, - out, --smart, UTF-16", "$CLI --smart -c 10 - <book16.txt", 0, utf16(smart_story),
+         "", "", ""},
+        {"e-reader road, --smart, UTF-16", "$CLI --smart -c 10 -2 -i -o - book16.txt", 0,
+         utf16("     Once upon a time there was a cat. The end\n"), "", "", ""},
         {"-o - for a file", "$CLI -c 10 -o - book.txt", 0, story_at_10, "", "", ""},
         {"-o - for a file, e-reader road", "$CLI -c 10 -2 -i -o - book.txt", 0,
          story_two_lines_indent, "", "", ""},

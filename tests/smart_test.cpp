@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/smart_join.h"
+#include "engine/utf16.h"
 #include "tests/test_files.h"
 
 namespace parafold {
@@ -413,6 +414,43 @@ TEST(SmartReflowFile, JoinsAndReportsTheWidth) {
 // The layout is learned from the first 8 MiB, also when dehyphenation reads
 // on for the vocabulary: a wider tail (here a ninth of the text, enough to
 // make the whole look unwrapped) changes nothing.
+// A UTF-16 text with its mark is joined as the same text in UTF-8 (widths
+// count characters) and comes out in its own byte order with its mark; an
+// odd last byte, no character, is kept at the end. About 350 KB in UTF-16:
+// several read blocks.
+TEST(SmartReflowFile, KeepsUtf16AsItCame) {
+    const std::string utf8 = wrapped_text(66, 40000, true, 9) + "\xF0\x9F\x98\x80 and\n";
+    const std::string joined = smart_reflow_text(utf8, 0, false);
+    auto in_utf16 = [](ByteOrder order, const std::string& text) {
+        Utf16Encoder encoder;
+        encoder.order = order;
+        std::string out(utf16_mark_of(order));
+        encode_utf16(encoder, text.data(), text.size(), out);
+        return out;
+    };
+    const struct {
+        const char* name;
+        std::string in, out;
+    } rows[] = {
+        {"little-endian", in_utf16(ByteOrder::little_endian, utf8),
+         in_utf16(ByteOrder::little_endian, joined)},
+        {"big-endian with an odd last byte", in_utf16(ByteOrder::big_endian, utf8) + "!",
+         in_utf16(ByteOrder::big_endian, joined) + "!"},
+        {"the mark alone", "\xFF\xFE", "\xFF\xFE"},
+    };
+    TempDir dir;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        write_file(dir.file("in.txt"), row.in);
+        SmartReport report;
+        EXPECT_EQ(smart_captured(dir.file("in.txt"), dir.file("out.txt"), {}, &report).status, 0);
+        EXPECT_TRUE(read_file(dir.file("out.txt")) == row.out);
+        if (row.in.size() > 2) {
+            EXPECT_EQ(report.width, static_cast<std::int32_t>(widest_line(utf8)));
+        }
+    }
+}
+
 TEST(SmartReflowFile, DehyphenationLeavesTheLayoutAlone) {
     TempDir dir;
     const std::string body = wrapped_text(60, 20000, false, 7);

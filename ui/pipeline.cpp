@@ -10,6 +10,7 @@
 #include "engine/pieces.h"
 #include "engine/reflow.h"
 #include "engine/smart.h"
+#include "engine/utf16.h"
 #include "ui/piecewise.h"
 
 namespace parafold {
@@ -93,9 +94,11 @@ struct HandOver {
 // it is only read), creates `h.to` ("w+b") and streams the one into the
 // other, adding what was read to `of_read`, what was written to
 // `of_written`, and the pieces of what was written to `measured` where
-// given.
+// given. With `decode`, a UTF-16 input is read as UTF-8 and `decode` says
+// whether it was; with `encode`, what is written is encoded as it says.
 Failure hand_over(const HandOver& h, ByteDigest* of_read, ByteDigest* of_written,
-                  PieceStats* measured) {
+                  PieceStats* measured, Utf16Found* decode = nullptr,
+                  const Utf16Found* encode = nullptr) {
     FileEnd in, out;
     if (open_filter_input(h.from, "r+b", nullptr, in) != Failure::none) return h.cant_open;
     if (open_filter_output(h.to, "w+b", out) != Failure::none) {
@@ -103,14 +106,16 @@ Failure hand_over(const HandOver& h, ByteDigest* of_read, ByteDigest* of_written
         return h.cant_create;
     }
     BlockSource file_in = file_source(in);
-    BlockSource read = of_read ? digest_tap(file_in, *of_read) : file_in;
+    BlockSource file_read = of_read ? digest_tap(file_in, *of_read) : file_in;
+    BlockSource read = decode ? utf16_decoding(file_read, *decode) : file_read;
     BlockSink file_out = file_sink(out);
+    BlockSink stored = encode ? utf16_encoding(file_out, *encode) : file_out;
     PieceCursor cursor;
     BlockSink counted{[&](const char* data, std::size_t size) {
                           if (measured) count_pieces(*measured, cursor, data, size);
-                          return file_out.write(data, size);
+                          return stored.write(data, size);
                       },
-                      {}};
+                      [&] { return !stored.finish || stored.finish(); }};
     BlockSink written = of_written ? digest_tap(counted, *of_written) : counted;
     Streamed streamed = Streamed::read_failed;
     Failure failure = Failure::none;
@@ -138,6 +143,9 @@ Failure reshape_through_temp_files(const ProcessRequest& request, std::FILE* rep
     // difference means that another run in the same folder, which uses the
     // same names, changed the files while this one used them.
     ByteDigest given_to_filter, taken_from_filter;
+    // The reading-quality unwrap takes UTF-16 as UTF-8 through the
+    // temporary files, and the output gets it back as it came.
+    Utf16Found utf16;
     PieceStats first_temp;
     const bool measure = measures_first_temp(request);
     const HandOver into_first_temp{request.input_path.c_str(),
@@ -147,8 +155,8 @@ Failure reshape_through_temp_files(const ProcessRequest& request, std::FILE* rep
                                    Failure::cant_read_input,
                                    Failure::cant_write_first_temp,
                                    Failure::cant_write_first_temp};
-    Failure failure =
-        hand_over(into_first_temp, nullptr, &given_to_filter, measure ? &first_temp : nullptr);
+    Failure failure = hand_over(into_first_temp, nullptr, &given_to_filter,
+                                measure ? &first_temp : nullptr, request.smart ? &utf16 : nullptr);
     if (failure != Failure::none) return failure;
 
     const std::int32_t width = decide_width(request, measure ? &first_temp : nullptr, report);
@@ -166,7 +174,7 @@ Failure reshape_through_temp_files(const ProcessRequest& request, std::FILE* rep
                                Failure::cant_read_second_temp,
                                Failure::cant_create_output,
                                Failure::cant_write_output};
-    failure = hand_over(into_output, &taken_from_filter, nullptr, nullptr);
+    failure = hand_over(into_output, &taken_from_filter, nullptr, nullptr, nullptr, &utf16);
     if (failure != Failure::none) return failure;
     if (!(joined.filter.written == taken_from_filter)) return Failure::temp_files_changed;
     breaks_kept = joined.breaks_kept;
