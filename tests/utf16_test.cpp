@@ -100,24 +100,28 @@ TEST(Utf16, AnyUnitsSurviveTheRoundTripInPieces) {
         if (odd) units += 'x';
         SCOPED_TRACE(round);
 
+        // Hands `text` over in pieces of 0 to 4 bytes.
+        const auto in_pieces = [&rng](const std::string& text, auto&& take) {
+            for (std::size_t at = 0; at < text.size();) {
+                const std::size_t piece = std::min<std::size_t>(rng() % 5, text.size() - at);
+                take(text.data() + at, piece);
+                at += piece;
+            }
+        };
         Utf16Decoder decoder;
         std::string utf8;
-        for (std::size_t at = 0; at < units.size();) {
-            const std::size_t piece = std::min<std::size_t>(rng() % 5, units.size() - at);
-            decode_utf16(decoder, units.data() + at, piece, utf8);
-            at += piece;
-        }
+        in_pieces(units, [&](const char* data, std::size_t size) {
+            decode_utf16(decoder, data, size, utf8);
+        });
         const int last = finish_utf16(decoder, utf8);
         EXPECT_EQ(last, odd ? 'x' : -1);
         EXPECT_EQ(utf8, decode_all(ByteOrder::little_endian, units));
 
         Utf16Encoder encoder;
         std::string back;
-        for (std::size_t at = 0; at < utf8.size();) {
-            const std::size_t piece = std::min<std::size_t>(rng() % 5, utf8.size() - at);
-            encode_utf16(encoder, utf8.data() + at, piece, back);
-            at += piece;
-        }
+        in_pieces(utf8, [&](const char* data, std::size_t size) {
+            encode_utf16(encoder, data, size, back);
+        });
         finish_encode_utf16(encoder, back);
         if (odd) back += 'x';
         EXPECT_EQ(back, units);
