@@ -133,4 +133,18 @@ inline std::uint64_t write_wrapped_corpus(const std::string& path, std::uint64_t
     return written;
 }
 
+// Writes the large corpus the benchmarks share (about `mib` MiB of the prose
+// above, CR LF, wrapped near 70 columns) to `path` and says so. Returns its
+// size, or 0 after saying, as `program`, that it could not be written.
+inline std::uint64_t make_corpus(const std::string& path, std::uint64_t mib, const char* program) {
+    const std::uint64_t bytes = write_wrapped_corpus(path, mib << 20);
+    if (bytes == 0) {
+        std::fprintf(stderr, "%s: cannot write %s\n", program, path.c_str());
+    } else {
+        std::printf("corpus: %s, %.1f MiB, CR LF, wrapped near 70 columns\n", path.c_str(),
+                    bytes / 1048576.0);
+    }
+    return bytes;
+}
+
 }  // namespace parafold::bench

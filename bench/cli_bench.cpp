@@ -85,13 +85,8 @@ int main(int argc, char** argv) {
     bool all_ok = true;
 
     // ------------------------------------------------------------ streaming
-    const std::uint64_t bytes = write_wrapped_corpus("corpus.txt", mib << 20);
-    if (bytes == 0) {
-        std::fprintf(stderr, "cli_bench: cannot write the corpus in %s\n", folder.c_str());
-        return 1;
-    }
-    std::printf("corpus: %s/corpus.txt, %.1f MiB, CR LF, wrapped near 70 columns\n",
-                folder.c_str(), bytes / 1048576.0);
+    const std::uint64_t bytes = make_corpus(folder + "/corpus.txt", mib, "cli_bench");
+    if (bytes == 0) return 1;
     std::printf("\n%-40s %13s %10s %14s %9s\n", "case", "throughput", "time", "peak memory",
                 "vs file");
     const int rounds = 3;

@@ -36,13 +36,8 @@ int main(int argc, char** argv) {
     const std::string corpus = dir + "/parafold-bench-corpus.txt";
     const std::string out = dir + "/parafold-bench-out.txt";
 
-    const std::uint64_t bytes = write_wrapped_corpus(corpus, mib << 20);
-    if (bytes == 0) {
-        std::fprintf(stderr, "engine_bench: cannot write %s\n", corpus.c_str());
-        return 1;
-    }
-    std::printf("corpus: %s, %.1f MiB, CR LF, wrapped near 70 columns\n", corpus.c_str(),
-                bytes / 1048576.0);
+    const std::uint64_t bytes = make_corpus(corpus, mib, "engine_bench");
+    if (bytes == 0) return 1;
 
     const int rounds = 3;
     const Measure dd = best_of(rounds, [&] {

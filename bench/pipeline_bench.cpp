@@ -32,13 +32,8 @@ int main(int argc, char** argv) {
     const std::string folder = work_in(dir, "parafold-pipeline-bench", "pipeline_bench");
     if (folder.empty()) return 1;
 
-    const std::uint64_t bytes = write_wrapped_corpus("corpus.txt", mib << 20);
-    if (bytes == 0) {
-        std::fprintf(stderr, "pipeline_bench: cannot write the corpus in %s\n", folder.c_str());
-        return 1;
-    }
-    std::printf("corpus: %s/corpus.txt, %.1f MiB, CR LF, wrapped near 70 columns\n",
-                folder.c_str(), bytes / 1048576.0);
+    const std::uint64_t bytes = make_corpus(folder + "/corpus.txt", mib, "pipeline_bench");
+    if (bytes == 0) return 1;
 
     const Case cases[] = {
         {"plain road", false, false, false},
