@@ -31,6 +31,21 @@ std::FILE* standard_stream(std::FILE* stream) {
     return stream;
 }
 
+// Opens `path` as one end of a run: `standard` for "-", a stream with
+// `stream_mode` (one way only), anything else with `mode`; unbuffered but
+// for the standard streams. False when it cannot be opened.
+bool open_end(const char* path, const char* mode, const char* stream_mode, std::FILE* standard,
+              FileEnd& end) {
+    end = FileEnd{};
+    end.standard = is_standard(path);
+    end.stream = names_stream(path);
+    end.file = end.standard ? standard_stream(standard)
+                            : std::fopen(path, end.stream ? stream_mode : mode);
+    if (!end.file) return false;
+    if (!end.standard) std::setvbuf(end.file, nullptr, _IONBF, 0);
+    return true;
+}
+
 }  // namespace
 
 bool names_stream(const char* path) {
@@ -49,27 +64,16 @@ bool names_stream(const char* path) {
 
 Failure open_filter_input(const char* path, const char* mode, const char* output_path,
                           FileEnd& end) {
-    end = FileEnd{};
-    end.standard = is_standard(path);
-    end.stream = names_stream(path);
-    end.file = end.standard ? standard_stream(stdin) : std::fopen(path, end.stream ? "rb" : mode);
-    if (!end.file) return Failure::cant_find_input;
+    if (!open_end(path, mode, "rb", stdin, end)) return Failure::cant_find_input;
     if (!end.stream && output_path && !is_standard(output_path) && same_file(path, output_path)) {
         close_end(end);
         return Failure::output_is_input;
     }
-    if (!end.standard) std::setvbuf(end.file, nullptr, _IONBF, 0);
     return Failure::none;
 }
 
 Failure open_filter_output(const char* path, const char* mode, FileEnd& end) {
-    end = FileEnd{};
-    end.standard = is_standard(path);
-    end.stream = names_stream(path);
-    end.file = end.standard ? standard_stream(stdout) : std::fopen(path, end.stream ? "wb" : mode);
-    if (!end.file) return Failure::cant_create_output;
-    if (!end.standard) std::setvbuf(end.file, nullptr, _IONBF, 0);
-    return Failure::none;
+    return open_end(path, mode, "wb", stdout, end) ? Failure::none : Failure::cant_create_output;
 }
 
 bool close_end(FileEnd& end) {
