@@ -10,9 +10,9 @@
 #include <string>
 
 #include "bench/bench_util.h"
-#include "engine/estimate.h"
-#include "engine/reflow.h"
-#include "engine/smart.h"
+#include "engine/reflow/estimate.h"
+#include "engine/reflow/reflow.h"
+#include "engine/smart/unwrap.h"
 
 using namespace parafold;
 using namespace parafold::bench;

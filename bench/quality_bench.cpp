@@ -46,8 +46,8 @@
 
 #include <unistd.h>
 
-#include "engine/reflow.h"
-#include "engine/smart.h"
+#include "engine/reflow/reflow.h"
+#include "engine/smart/unwrap.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "engine/estimate.h"
-#include "engine/pieces.h"
+#include "engine/reflow/estimate.h"
+#include "engine/reflow/pieces.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/reference_pieces.h"
 #include "tests/test_files.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/join.h"
-#include "engine/reflow.h"
+#include "engine/reflow/join.h"
+#include "engine/reflow/reflow.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/reference_join.h"
 #include "tests/reference_pieces.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/smart.h"
+#include "engine/smart/unwrap.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/failure_text.h"
+#include "engine/io/failure.h"
 #include "tests/run_cli.h"
 #include "tests/story.h"
 #include "tests/test_files.h"

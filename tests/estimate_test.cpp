@@ -1,11 +1,11 @@
-#include "engine/estimate.h"
+#include "engine/reflow/estimate.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "engine/pieces.h"
+#include "engine/reflow/pieces.h"
 #include "tests/reference_pieces.h"
 #include "tests/test_files.h"
 

@@ -9,8 +9,8 @@
 #include <iostream>
 #include <string>
 
-#include "engine/estimate.h"
-#include "engine/reflow.h"
+#include "engine/reflow/estimate.h"
+#include "engine/reflow/reflow.h"
 #include "tests/reference_join.h"
 #include "tests/robust_support.h"
 #include "tests/test_files.h"

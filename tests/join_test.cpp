@@ -1,4 +1,4 @@
-#include "engine/join.h"
+#include "engine/reflow/join.h"
 
 #include <gtest/gtest.h>
 

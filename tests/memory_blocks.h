@@ -1,12 +1,12 @@
 // A block source over a text in memory and a block sink into one, for
-// tests that stream through the layers of engine/blocks.h without files.
+// tests that stream through the layers of engine/io/blocks.h without files.
 #pragma once
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "engine/blocks.h"
+#include "engine/io/blocks.h"
 
 namespace parafold::testing {
 

@@ -1,4 +1,4 @@
-#include "engine/reflow.h"
+#include "engine/reflow/reflow.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/failure_text.h"
+#include "engine/io/failure.h"
 #include "tests/test_files.h"
 
 namespace parafold::testing {

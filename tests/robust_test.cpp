@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/estimate.h"
-#include "engine/join.h"
-#include "engine/reflow.h"
-#include "engine/smart.h"
+#include "engine/reflow/estimate.h"
+#include "engine/reflow/join.h"
+#include "engine/reflow/reflow.h"
+#include "engine/smart/unwrap.h"
 #include "tests/reference_join.h"
 #include "tests/robust_support.h"
 #include "tests/test_files.h"

@@ -1,4 +1,4 @@
-#include "engine/smart.h"
+#include "engine/smart/unwrap.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/smart_join.h"
-#include "engine/utf16.h"
+#include "engine/smart/join.h"
+#include "engine/io/utf16.h"
 #include "tests/test_files.h"
 
 namespace parafold {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/estimate.h"
+#include "engine/reflow/estimate.h"
 #include "ui/dialog_ids.h"
 #include "ui/output_path.h"
 #include "ui/pipeline.h"

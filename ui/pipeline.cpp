@@ -4,13 +4,13 @@
 #include <new>
 #include <stdexcept>
 
-#include "engine/estimate.h"
-#include "engine/file_identity.h"
-#include "engine/filter_files.h"
-#include "engine/pieces.h"
-#include "engine/reflow.h"
-#include "engine/smart.h"
-#include "engine/utf16.h"
+#include "engine/reflow/estimate.h"
+#include "engine/io/file_identity.h"
+#include "engine/io/filter_files.h"
+#include "engine/reflow/pieces.h"
+#include "engine/reflow/reflow.h"
+#include "engine/smart/unwrap.h"
+#include "engine/io/utf16.h"
 #include "ui/piecewise.h"
 
 namespace parafold {

@@ -15,7 +15,7 @@
 //
 // Either path may be "-" (standard input as the input, standard output as
 // the output) or name a pipe, a FIFO or a device: such streams are read or
-// written once, front to back, on either road (see engine/filter_files.h).
+// written once, front to back, on either road (see engine/io/filter_files.h).
 //
 // The width of a run is decided in one place, from the request alone (see
 // ProcessRequest): a given number, the mean line length, the most common
@@ -27,8 +27,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/failure_text.h"
-#include "engine/filter_files.h"  // standard_stream_path
+#include "engine/io/failure.h"
+#include "engine/io/filter_files.h"  // standard_stream_path
 
 namespace parafold {
 
@@ -50,7 +50,7 @@ struct ProcessRequest {
     // common line length of the first temporary file minus 6, and the
     // column text is not used. The plain road ignores it.
     bool autodetect = false;
-    // The reading-quality unwrap of engine/smart.h in place of the dialog's
+    // The reading-quality unwrap of engine/smart/unwrap.h in place of the dialog's
     // filter, on either road (the command line's --smart; the dialog never
     // sets it). The column text then gives its width when positive, and
     // otherwise the width is estimated from the text. A text found not to

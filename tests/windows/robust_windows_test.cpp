@@ -11,9 +11,9 @@
 #include <iterator>
 #include <string>
 
-#include "engine/estimate.h"
-#include "engine/failure_text.h"
-#include "engine/reflow.h"
+#include "engine/reflow/estimate.h"
+#include "engine/io/failure.h"
+#include "engine/reflow/reflow.h"
 #include "tests/test_files.h"
 #include "ui/pipeline.h"
 

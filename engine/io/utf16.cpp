@@ -1,4 +1,4 @@
-#include "engine/utf16.h"
+#include "engine/io/utf16.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "engine/pieces.h"
+#include "engine/reflow/pieces.h"
 
 namespace parafold {
 

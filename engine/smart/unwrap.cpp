@@ -1,4 +1,4 @@
-#include "engine/smart.h"
+#include "engine/smart/unwrap.h"
 
 #include <algorithm>
 #include <memory>
@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/blocks.h"
-#include "engine/smart_join.h"
-#include "engine/utf16.h"
+#include "engine/io/blocks.h"
+#include "engine/smart/join.h"
+#include "engine/io/utf16.h"
 
 namespace parafold {
 namespace {

@@ -1,5 +1,5 @@
 // The layout estimate and the break rule of the reading-quality unwrap
-// (engine/smart_join.h), on the lines that engine/smart_lines.cpp cuts.
+// (engine/smart/join.h), on the lines that engine/smart/lines.cpp cuts.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -7,9 +7,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "engine/smart_join.h"
-#include "engine/smart_lines.h"
-#include "engine/smart_simd.h"
+#include "engine/smart/join.h"
+#include "engine/smart/lines.h"
+#include "engine/smart/simd.h"
 
 namespace parafold {
 

@@ -1,9 +1,9 @@
-#include "engine/estimate.h"
+#include "engine/reflow/estimate.h"
 
 #include <cinttypes>
 #include <memory>
 
-#include "engine/pieces.h"
+#include "engine/reflow/pieces.h"
 
 namespace parafold {
 namespace {

@@ -1,11 +1,11 @@
 // The line scanner and cutter of the reading-quality unwrap: finds the
-// lines of a stream block by block and measures each (engine/smart_lines.h).
-#include "engine/smart_lines.h"
+// lines of a stream block by block and measures each (engine/smart/lines.h).
+#include "engine/smart/lines.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "engine/smart_simd.h"
+#include "engine/smart/simd.h"
 
 namespace parafold::smart {
 

@@ -1,6 +1,6 @@
 // Inside the reading-quality unwrap: the line cutter that both passes
-// share (engine/smart_lines.cpp), and the facts it measures of each line.
-// Not for callers outside the unwrap; they use engine/smart_join.h.
+// share (engine/smart/lines.cpp), and the facts it measures of each line.
+// Not for callers outside the unwrap; they use engine/smart/join.h.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/smart_join.h"
+#include "engine/smart/join.h"
 
 namespace parafold::smart {
 
@@ -30,7 +30,7 @@ enum class ListMarker : std::uint8_t { none, number, letter, bullet };
 enum class Case : std::uint8_t { none, upper, lower };
 
 // Facts about one line that the layout and the break rule look at. Widths
-// are columns as engine/smart_join.h counts them.
+// are columns as engine/smart/join.h counts them.
 struct LineFacts {
     std::int32_t width = 0;        // where the body ends
     std::int32_t byte_width = 0;   // the same, counting every byte as a column

@@ -14,9 +14,9 @@
 
 #include <cstdio>
 
-#include "engine/blocks.h"
-#include "engine/digest.h"
-#include "engine/failure_text.h"
+#include "engine/io/blocks.h"
+#include "engine/io/digest.h"
+#include "engine/io/failure.h"
 
 namespace parafold {
 
@@ -58,7 +58,7 @@ bool close_end(FileEnd& end);
 // the output failed.
 Failure close_filter_files(FileEnd& input, FileEnd& output, Failure status);
 
-// The bottom layers over an open end (see engine/blocks.h). Only an end
+// The bottom layers over an open end (see engine/io/blocks.h). Only an end
 // that is not a stream can rewind.
 BlockSource file_source(FileEnd& end);
 BlockSink file_sink(FileEnd& end);

@@ -1,11 +1,11 @@
-#include "engine/reflow.h"
+#include "engine/reflow/reflow.h"
 
 #include <memory>
 #include <new>
 
-#include "engine/estimate.h"
-#include "engine/join.h"
-#include "engine/pieces.h"
+#include "engine/reflow/estimate.h"
+#include "engine/reflow/join.h"
+#include "engine/reflow/pieces.h"
 
 namespace parafold {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/blocks.h"
+#include "engine/io/blocks.h"
 
 #include <algorithm>
 #include <cstring>

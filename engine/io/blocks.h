@@ -1,6 +1,6 @@
 // Reading and writing block by block, through layers.
 //
-// A file sits at the bottom of either side (engine/filter_files.h makes
+// A file sits at the bottom of either side (engine/io/filter_files.h makes
 // them). Over it, layers look at or change the bytes on their way: a
 // digest of what passed, a sample held in memory and given again, and on
 // the --smart file road the place for a decoder over the source and its
@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/digest.h"
+#include "engine/io/digest.h"
 
 namespace parafold {
 

@@ -1,4 +1,4 @@
-#include "engine/join.h"
+#include "engine/reflow/join.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "engine/filter_files.h"
+#include "engine/io/filter_files.h"
 
 namespace parafold {
 
 // Copies the input to the output, writing each LF of the input as LF where
 // the line is a real break and as one space where the line was only
-// wrapped (see engine/join.h for the rule); CR and NUL bytes are dropped.
-// Either path may be "-" or name a stream (see engine/filter_files.h).
+// wrapped (see engine/reflow/join.h for the rule); CR and NUL bytes are dropped.
+// Either path may be "-" or name a stream (see engine/io/filter_files.h).
 //
 // A width of -1 first estimates the width: average_line_length() of the
 // input file; of a stream, the mean of the same pieces in its first 8 MiB,

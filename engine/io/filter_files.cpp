@@ -1,4 +1,4 @@
-#include "engine/filter_files.h"
+#include "engine/io/filter_files.h"
 
 #include <cstring>
 #include <filesystem>
@@ -11,7 +11,7 @@
 #include <fcntl.h>
 #endif
 
-#include "engine/file_identity.h"
+#include "engine/io/file_identity.h"
 
 namespace parafold {
 namespace {

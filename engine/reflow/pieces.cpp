@@ -1,4 +1,4 @@
-#include "engine/pieces.h"
+#include "engine/reflow/pieces.h"
 
 #include <algorithm>
 #include <cstring>

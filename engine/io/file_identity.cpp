@@ -1,4 +1,4 @@
-#include "engine/file_identity.h"
+#include "engine/io/file_identity.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/blocks.h"
+#include "engine/io/blocks.h"
 
 namespace parafold {
 

@@ -1,4 +1,4 @@
-#include "engine/digest.h"
+#include "engine/io/digest.h"
 
 #include <cstring>
 

@@ -6,8 +6,8 @@
 // of the body text and whether the text is UTF-8 (widths then count
 // characters, not bytes); for dehyphenation it reads the whole text to
 // learn its own vocabulary. The second pass streams the lines through the
-// break rule of engine/smart_join.h. A stream (standard input, a pipe; see
-// engine/filter_files.h) cannot be read twice: its first 8 MiB are held in
+// break rule of engine/smart/join.h. A stream (standard input, a pipe; see
+// engine/io/filter_files.h) cannot be read twice: its first 8 MiB are held in
 // memory, learnt from (the vocabulary too) and joined ahead of the rest.
 // Memory stays bounded whatever the size, apart from the vocabulary.
 #pragma once
@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "engine/filter_files.h"
+#include "engine/io/filter_files.h"
 
 namespace parafold {
 
@@ -26,7 +26,7 @@ struct SmartOptions {
     // the joined word occurs unhyphenated elsewhere in the text.
     bool dehyphenate = false;
     // When set, the run writes to it a report of what it decided (see
-    // start_join in engine/smart_join.h) instead of writing the output file.
+    // start_join in engine/smart/join.h) instead of writing the output file.
     std::FILE* explain = nullptr;
 };
 
@@ -37,12 +37,12 @@ struct SmartReport {
 };
 
 // Writes the input to the output with the wrapped lines of each paragraph
-// joined (see engine/smart_join.h). Line ends come out as LF whatever the
+// joined (see engine/smart/join.h). Line ends come out as LF whatever the
 // input used (CR LF, LF or a lone CR); no CR reaches the output. A text with
 // no dominant wrap width (and no `columns`) is copied with its line breaks
 // unchanged and the report says so. A text that starts with a UTF-16 mark
 // is joined as UTF-8 and written back in UTF-16 with the same mark (see
-// engine/utf16.h). Either path may be "-" or name a stream. The output is created only once the input was read for its
+// engine/io/utf16.h). Either path may be "-" or name a stream. The output is created only once the input was read for its
 // layout.
 //
 // Fails with cant_find_input when the input cannot be opened for reading,
