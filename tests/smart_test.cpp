@@ -10,12 +10,14 @@
 
 #include "engine/smart/join.h"
 #include "engine/io/utf16.h"
+#include "tests/smart_text.h"
 #include "tests/test_files.h"
 
 namespace parafold {
 namespace {
 
 using testing::read_file;
+using testing::smart_reflow_text;
 using testing::TempDir;
 using testing::write_file;
 
@@ -301,7 +303,7 @@ TEST(SmartReflowText, LearnsHowFarAFittingWordTells) {
             TextLayout layout;
             EXPECT_EQ(smart_reflow_text(made.text, 0, false, &layout), made.expected);
             EXPECT_NEAR(layout.width, static_cast<std::int32_t>(width), ragged ? 2 : 0);
-            EXPECT_EQ(layout.fit_per_mille > 350, ragged);
+            EXPECT_EQ(layout.wrapping == Wrapping::unfilled, ragged);
         }
     }
 }
@@ -336,9 +338,9 @@ std::string reflow_in_blocks(const std::string& text, std::size_t block) {
     for (std::size_t at = 0; at < text.size(); at += block) scan_layout(*scan, buffer.data(), read(at));
     const SmartJoinState join = start_join(finish_layout(*scan, 0), nullptr);
     std::string out;
-    for (std::size_t at = 0; at < text.size(); at += block) smart_join(*join, buffer.data(), read(at), out);
+    for (std::size_t at = 0; at < text.size(); at += block) testing::join_text(*join, buffer.data(), read(at), out);
     std::fill(buffer.begin(), buffer.end(), '#');
-    smart_join_finish(*join, out);
+    testing::finish_text(*join, out);
     return out;
 }
 
