@@ -55,6 +55,9 @@ void describe_layout(const TextLayout& layout, std::string& report) {
     if (layout.print_style) line("print style: paragraphs start with an indented line");
     if (layout.two_spaces) line("two blanks after a sentence");
     if (layout.bound_numbers) line("a word and a number after it are kept together");
+    if (layout.room_to_spare > 0) line("a word that would end at the width does not fit");
+    if (layout.long_blocks) line("long blocks: paragraphs without blank lines between");
+    if (layout.speakers) line("speakers' names in capitals");
 }
 
 void describe_block(std::int64_t first, std::int64_t last, const BlockSigns& signs,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <unordered_set>
 
 #include "engine/smart/hyphens.h"
 #include "engine/smart/lines.h"
@@ -25,6 +26,8 @@ constexpr std::int32_t max_tallied_width = 1024;
 constexpr std::int32_t tallied_indents = 9;
 // Indentations are counted up to this; the last entry counts the deeper ones.
 constexpr std::int32_t counted_indents = 64;
+// Names of speakers are told apart up to this many.
+constexpr std::size_t counted_names = 4096;
 
 }  // namespace
 
@@ -66,6 +69,11 @@ struct SmartScan {
     std::int64_t first_lines_indented = 0;
     std::int64_t first_lines_flush = 0;
     bool after_blank = true;  // `previous` followed a blank line
+    std::int64_t blocks = 0;  // runs of lines that are not blank
+    // Lines that start with a name in capitals ending in '.' or ':', and
+    // the names told apart.
+    std::int64_t speaker_lines = 0;
+    std::unordered_set<std::uint32_t> speaker_names;
 };
 
 namespace {
@@ -144,6 +152,7 @@ void tally_line(void* context, const CutLine& line) {
     if (line.kind == CutLine::Kind::long_rest || line.kind == CutLine::Kind::long_end) return;
     const LineFacts& facts = line.facts;
     if (!scan.words_only) {
+        scan.blocks += scan.previous.blank && !facts.blank;
         tally_pair(scan, facts);
         scan.after_blank = scan.previous.blank;
         scan.previous = facts;
@@ -154,6 +163,10 @@ void tally_line(void* context, const CutLine& line) {
     if (scan.words_only) return;
     tally_inside(scan, body);
     ++scan.lines;
+    if (facts.speaker != 0) {
+        ++scan.speaker_lines;
+        if (scan.speaker_names.size() < counted_names) scan.speaker_names.insert(facts.speaker);
+    }
     ++scan.indents[std::min(facts.indent, counted_indents)];
     // A line of one word says nothing of the width: it could not be
     // wrapped, however long it is.
@@ -271,10 +284,19 @@ void measure_fit(const SmartScan& scan, TextLayout& layout) {
     const std::int64_t* need = layout.two_spaces ? scan.double_spaced_need[body]
                                                  : scan.single_spaced_need[body];
     std::int64_t body_pairs = 0;
-    std::int64_t fits = 0;
+    std::int64_t fits = 0;  // with a column to spare
     for (std::int32_t width = 0; width <= max_tallied_width; ++width) {
         body_pairs += need[width];
-        if (width <= layout.width) fits += need[width];
+        if (width < layout.width) fits += need[width];
+    }
+    // A wrapper that stops a column short of the widest lines moves many
+    // words that would end exactly at the width, more than it leaves
+    // fitting with room to spare: then only such a word fits.
+    const std::int64_t exact = layout.width <= max_tallied_width ? need[layout.width] : 0;
+    if (exact >= tuning.least_exact_fits && exact > fits) {
+        layout.room_to_spare = 1;
+    } else {
+        fits += exact;
     }
     if (body_pairs >= tuning.least_evidence)
         layout.fit_per_mille = static_cast<std::int32_t>(fits * 1000 / body_pairs);
@@ -310,6 +332,10 @@ TextLayout finish_layout(SmartScan& scan, std::int32_t columns) {
     }
     layout.two_spaces = scan.two_spaces > scan.one_space;
     layout.print_style = scan.first_lines_indented > scan.first_lines_flush;
+    layout.long_blocks = scan.lines > tuning.long_block_lines * std::max<std::int64_t>(scan.blocks, 1);
+    layout.speakers = scan.speaker_lines >= tuning.least_speaker_lines &&
+                      scan.speaker_lines >= tuning.speaker_repeats *
+                                                static_cast<std::int64_t>(scan.speaker_names.size());
     layout.bound_numbers = scan.units_inside >= tuning.least_units &&
                            smart::at_most(scan.units_parted, scan.units_inside,
                                           tuning.parted_units_share);

@@ -37,9 +37,12 @@ struct TextLayout {
     std::int32_t wrap_floor = 0;     // all but 3% of them are at least this wide
     std::int32_t fit_per_mille = 0;  // after how many of 1000 the next word would have fit
     Wrapping wrapping = Wrapping::greedy;  // what that rate says
+    std::int32_t room_to_spare = 0;  // 1: a word that would end exactly at the width does not fit
     bool print_style = false;        // paragraphs start with an indented line, not a blank one
     bool two_spaces = false;         // sentences inside lines are followed by two spaces
     bool bound_numbers = false;      // a word and a number after it ("Section 4") never part
+    bool long_blocks = false;        // blocks of lines are long: no blank lines between paragraphs
+    bool speakers = false;           // names in capitals, repeating, head the speeches of a play
 };
 
 struct SmartScan;

@@ -21,7 +21,12 @@ const char* reason_of(Verdict verdict) {
         case Verdict::narrow_quote: return "quote set narrower";
         case Verdict::verse: return "verse";
         case Verdict::fits: return "next word fits";
+        case Verdict::short_pair: return "short line before a short one";
         case Verdict::short_before_capital: return "short line before a capital";
+        case Verdict::row: return "row";
+        case Verdict::speaker: return "speaker";
+        case Verdict::heading: return "heading";
+        case Verdict::sentence_end: return "sentence end";
     }
     return "";
 }
@@ -29,11 +34,31 @@ const char* reason_of(Verdict verdict) {
 namespace {
 
 // Whether `b`'s first word (with a number after it, where the text keeps
-// the two together) would have fit on `a` within the width.
-bool would_fit(const LineFacts& a, const LineFacts& b, const TextLayout& layout) {
+// the two together) would have fit on `a` within `width`.
+bool would_fit(const LineFacts& a, const LineFacts& b, std::int32_t width,
+               const TextLayout& layout) {
     const std::int64_t blanks = layout.two_spaces && a.sentence_end ? 2 : 1;
     const std::int64_t word = layout.bound_numbers ? b.first_unit : b.first_word;
-    return std::int64_t{a.width} + blanks + word <= layout.width;
+    return std::int64_t{a.width} + blanks + word + layout.room_to_spare <= width;
+}
+
+// The width the lines of a block were wrapped to: the text's, unless
+// enough of its lines are plainly wrapped (followed by a small letter
+// indented alike), as in prose, and all of them crowd up to a narrower
+// width, as greedy wrapping does.
+std::int32_t block_width(const LineFacts* lines, std::size_t count, const TextLayout& layout) {
+    std::int32_t widest = 0, narrowest = long_line_width;
+    std::size_t wrapped = 0;
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+        if (lines[i + 1].starts != Case::lower || lines[i + 1].indent != lines[i].indent) continue;
+        ++wrapped;
+        widest = std::max(widest, lines[i].width);
+        narrowest = std::min(narrowest, lines[i].width);
+    }
+    const bool narrower = wrapped >= static_cast<std::size_t>(tuning.least_block_wraps) &&
+                          at_least(wrapped, count - 1, tuning.block_wraps_share) &&
+                          widest - narrowest <= tuning.band_span && widest < layout.width;
+    return narrower ? widest : layout.width;
 }
 
 // Whether a line ends at least `tuning.narrow_margin` columns before the width.
@@ -47,23 +72,60 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     BlockSigns signs;
     if (count < 2) return signs;
     const std::size_t breaks = count - 1;
-    std::size_t capitals = 0, smalls = 0, punctuated = 0;
-    bool all_short = true;
+
+    // Rows: the label that starts the most lines, the column where the
+    // most lines go on after a gap, and lines ending in numbers.
+    std::size_t number_ends = 0, most_labels = 0, most_columns = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const LineFacts& line = lines[i];
+        number_ends += line.number_end;
+        std::size_t labels = 0, columns = 0;
+        for (std::size_t k = i; k < count && (line.label != 0 || line.column != 0); ++k) {
+            labels += line.label != 0 && lines[k].label == line.label;
+            columns += line.column != 0 && lines[k].column == line.column;
+        }
+        if (labels > most_labels) {
+            most_labels = labels;
+            signs.row_label = line.label;
+        }
+        if (columns > most_columns) {
+            most_columns = columns;
+            signs.row_column = line.column;
+        }
+    }
+    auto rows = [&](std::size_t found) {
+        return found >= static_cast<std::size_t>(tuning.least_rows) &&
+               at_least(found, count, tuning.rows_share);
+    };
+    if (!rows(most_labels)) signs.row_label = 0;
+    if (!rows(most_columns)) signs.row_column = 0;
+    signs.row_ends = rows(number_ends);
+
+    // A quote set narrower: indented deeper than the body, alike, and every
+    // line but the last ending early.
     bool narrow = lines[0].indent > layout.body_indent;
+    for (std::size_t i = 0; i < breaks; ++i)
+        narrow = narrow && lines[i + 1].indent == lines[i].indent && ends_early(lines[i], layout);
+    signs.narrow_quote = narrow;
+
+    signs.width = block_width(lines, count, layout);
+    std::size_t capitals = 0, smalls = 0, punctuated = 0, fitting = 0;
+    bool all_short = true;
     for (std::size_t i = 0; i < breaks; ++i) {
         const LineFacts& a = lines[i];
         const LineFacts& b = lines[i + 1];
         capitals += b.starts == Case::upper;
         smalls += b.starts == Case::lower;
         punctuated += a.punct_end;
-        all_short = all_short && a.width < layout.wrap_floor && would_fit(a, b, layout);
-        narrow = narrow && b.indent == a.indent && ends_early(a, layout);
+        const bool fits = would_fit(a, b, signs.width, layout);
+        fitting += fits;
+        all_short = all_short && a.width < layout.wrap_floor && fits &&
+                    (layout.wrapping == Wrapping::greedy || count > 2 ||
+                     !at_least(a.width, layout.wrap_floor, tuning.unfilled_short));
     }
     // A block of short lines: contents, an address, a heading over two lines.
     signs.short_lines = all_short;
-    // A quote set narrower: indented deeper than the body, alike, and every
-    // line ending early.
-    signs.narrow_quote = narrow;
+    signs.fitting = at_least(fitting, breaks, tuning.fitting_block);
     // Verse: nearly every line starts with a capital, hardly any with a
     // small letter, and many end in punctuation.
     signs.verse = count >= static_cast<std::size_t>(tuning.least_verse_lines) &&
@@ -71,10 +133,10 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
                   at_most(smalls, breaks, tuning.verse_smalls) &&
                   at_least(punctuated, breaks, tuning.verse_punctuated);
     // Verse of long lines: a line of it may leave no room for the next
-    // line's first word, as a wrapped line does. Its median line is as wide
-    // as wrapped lines nearly are.
+    // line's first word, as a wrapped line does, though most do. Its
+    // median line is as wide as wrapped lines nearly are.
     if (signs.verse && count >= static_cast<std::size_t>(tuning.least_long_verse_lines) &&
-        at_least(punctuated, breaks, tuning.long_verse_punctuated)) {
+        at_least(punctuated, breaks, tuning.long_verse_punctuated) && signs.fitting) {
         std::int32_t widths[smart_held_lines];
         const std::size_t measured = std::min(breaks, std::size(widths));
         for (std::size_t i = 0; i < measured; ++i) widths[i] = lines[i].width;
@@ -87,7 +149,7 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
 
 Verdict judge_break(const LineFacts& a, const LineFacts& b, bool a_starts,
                     const BlockSigns& block, const TextLayout& layout) {
-    const bool fits = would_fit(a, b, layout);
+    const bool fits = would_fit(a, b, block.width, layout);
     // A list item: numbered, or lettered after punctuation or where it
     // fits (a letter in brackets may also be a reference wrapped to the
     // line's start), or a bullet after a bullet.
@@ -95,35 +157,58 @@ Verdict judge_break(const LineFacts& a, const LineFacts& b, bool a_starts,
         (b.list_marker == ListMarker::letter && (a.punct_end || fits)) ||
         (b.list_marker == ListMarker::bullet && a.list_marker == ListMarker::bullet))
         return Verdict::list_item;
+    // Rows of a table or of contents: B starts with the label that starts
+    // many lines of the block, A and B have their second column where many
+    // lines of the block have it, or A ends in a number as many of them do.
+    if ((block.row_label != 0 && b.label == block.row_label) ||
+        (block.row_column != 0 && a.column == block.row_column &&
+         b.column == block.row_column) ||
+        (block.row_ends && a.number_end))
+        return Verdict::row;
+    // In a play a speech starts with its speaker's name, which may stand
+    // alone on its line.
+    if (layout.speakers && (b.speaker != 0 || a.speaker_alone)) return Verdict::speaker;
     // In print style a line at a paragraph's indentation, or deeper, that
     // is not less indented than the line before starts a paragraph.
     if (layout.print_style && b.indent > layout.body_indent && b.indent >= a.indent)
         return Verdict::indented;
-    if (b.indent > a.indent) {
+    // Indentation changes, unless by a stray blank before a line of the
+    // body that goes on with a small letter, or back from it.
+    auto stray = [&](const LineFacts& deeper, const LineFacts& body) {
+        return body.indent == layout.body_indent &&
+               deeper.indent == layout.body_indent + tuning.stray_indent;
+    };
+    const bool b_small = b.starts == Case::lower;
+    const bool b_capital = b.starts == Case::upper;
+    if (b.indent > a.indent && !(b_small && stray(b, a))) {
         // A hanging indent goes on under a list item's text, or under a
         // first line filled to the width ("Term:  its definition ...").
         const bool hangs = (a.list_marker != ListMarker::none &&
                             b.indent == a.indent + a.marker_width) ||
                            (a_starts && !fits);
         if (!hangs) return Verdict::indented;
-    } else if (b.indent < a.indent && !a_starts) {
+    } else if (b.indent < a.indent && !a_starts && !stray(a, b)) {
         return Verdict::outdented;
     }
     if (block.short_lines) return Verdict::short_lines;
     if (block.narrow_quote) return Verdict::narrow_quote;
-    const bool b_small = b.starts == Case::lower;
-    const bool b_capital = b.starts == Case::upper;
     if (block.verse && !b_small && (fits || block.long_verse)) return Verdict::verse;
     // How far "the next word would have fit" can be trusted depends on how
-    // often it holds after lines that plainly were wrapped.
+    // often it holds after lines that plainly were wrapped; before a small
+    // letter only in a block that is not prose.
     const bool greedy = layout.wrapping == Wrapping::greedy;
-    if (fits && greedy) return Verdict::fits;
-    // In greedy wrapping a short line after a meant break, before another
-    // short line that starts with a capital: a line of verse before a long
-    // first word.
-    if (greedy && a_starts && b_capital && ends_early(a, layout) && ends_early(b, layout))
-        return Verdict::short_lines;
+    if (fits && greedy && (!b_small || block.fitting)) return Verdict::fits;
     if (a.hyphen_end || b_small) return Verdict::join;
+    // A title over a shorter one: their longer words all capitalised.
+    if (a.title_words >= tuning.title_words && b.title_words >= tuning.title_words - 1 &&
+        b.width < layout.wrap_floor)
+        return Verdict::heading;
+    // Where lines were not filled to a width and paragraphs are not set
+    // apart, the end of a sentence before a capital is the only sign of a
+    // paragraph's end.
+    if (layout.wrapping == Wrapping::unfilled && layout.long_blocks && a.sentence_end &&
+        b_capital)
+        return Verdict::sentence_end;
     // A short line before a capital: where fitting words are not rare A
     // must also leave room for B's first word; where lines were not filled
     // at all A must be much shorter than the short mark.

@@ -25,7 +25,12 @@ enum class Verdict : std::uint8_t {
     narrow_quote,  // an indented block whose lines all end well before the width
     verse,         // a block of lines that each start with a capital and end in punctuation
     fits,          // B's first word would have fit on A, in a text where that tells
+    short_pair,    // a short line after a kept break, before a short line with a capital
     short_before_capital,  // A ends well before the width, and B starts with a capital
+    row,           // a row of a table or of contents: a label that repeats, a number at the end
+    speaker,       // a speaker's name in a play
+    heading,       // two lines of a title
+    sentence_end,  // a sentence ends before a capital, in unfilled text without blank lines
 };
 
 // The reason as the --explain report words it.
@@ -34,6 +39,13 @@ const char* reason_of(Verdict verdict);
 // What the rule knows of the block around a break: its lines that are not
 // blank, as far as they are held.
 struct BlockSigns {
+    // The width its lines were wrapped to: the text's, or less where its
+    // plainly wrapped lines crowd up to less (a paragraph filled narrower).
+    std::int32_t width = 0;
+    bool fitting = false;      // at least half its breaks leave room for the next word
+    std::uint16_t row_label = 0;  // a label (LineFacts::label) that starts many of its lines
+    bool row_ends = false;     // many of its lines end in a number
+    std::int32_t row_column = 0;  // a column (LineFacts::column) that many of its lines share
     bool verse = false;        // the lines start with capitals and end in punctuation
     bool short_lines = false;  // every line ends well before the width
     bool long_verse = false;   // verse whose lines reach the wrapped lines' widths

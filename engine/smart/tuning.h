@@ -67,6 +67,17 @@ struct Tuning {
     // or fewer shows a text that keeps them together.
     std::int64_t least_units = 24;
     Share parted_units_share{1, 20};
+    // Paragraphs of prose are seldom longer than this many lines on
+    // average: blocks longer than that hold several paragraphs, not set
+    // apart by blank lines.
+    std::int64_t long_block_lines = 20;
+    // A play names its speakers in capitals at the start of their speeches
+    // ("HELMER.", "THE NAVVY:") many times: at least this many lines, with
+    // each name found this many times on average, where a line that only
+    // happens to start with capitals ("NOTE:", a chapter's number) seldom
+    // repeats.
+    std::int64_t least_speaker_lines = 12;
+    std::int64_t speaker_repeats = 3;
     // How often the next word would have fit after a plainly wrapped line,
     // per mille: under `greedy_fits` the wrapping is greedy (a word that
     // fits marks a meant break); under `unfilled_fits` nearly greedy (a
@@ -74,12 +85,25 @@ struct Tuning {
     // were not filled to a width at all (by hand, after a printed page).
     std::int32_t greedy_fits = 30;
     std::int32_t unfilled_fits = 350;
+    // Words that would have ended exactly at the width, moved by a wrapper
+    // that stops a column short of its widest lines: at least this many,
+    // so that a few slips of a greedy wrapper do not count.
+    std::int64_t least_exact_fits = 3;
+    // A block whose lines leave room for the next word after this share of
+    // them is not prose wrapped to the width (verse, a list, a table).
+    Share fitting_block{1, 2};
+    // A block of prose filled narrower than the text shows it in this many
+    // plainly wrapped lines, and this share of its lines (most lines of
+    // prose are followed by a small letter), which all lie within
+    // `band_span` of the widest.
+    std::int64_t least_block_wraps = 2;
+    Share block_wraps_share{1, 2};
 
     // ------------------------------------------------------ the rule
 
     // A quote set narrower than the body leaves at least this many columns
     // free on every line; so does a line that ends early in greedy text.
-    std::int32_t narrow_margin = 10;
+    std::int32_t narrow_margin = 8;
     // Verse: at least this many lines, this share of them starting with a
     // capital, hardly any with a small letter, and half ending in
     // punctuation (prose lines start with small letters nearly always).
@@ -92,6 +116,16 @@ struct Tuning {
     // and their median within a long word of the short mark.
     std::int64_t least_long_verse_lines = 4;
     Share long_verse_punctuated{3, 4};
+    // Rows of a table or of contents: a label that starts at least this
+    // many lines and this share of its block, or numbers that end as many.
+    std::int64_t least_rows = 3;
+    Share rows_share{1, 3};
+    // A title has at least this many words of weight, all capitalised; the
+    // line below it one fewer (prose seldom capitalises so many).
+    std::int32_t title_words = 3;
+    // A line of the body indented this many columns deeper, and going on
+    // with a small letter, has a stray blank.
+    std::int32_t stray_indent = 1;
     // In unfilled text only a line shorter than this share of the short
     // mark ends a paragraph before a capital.
     Share unfilled_short{3, 5};
