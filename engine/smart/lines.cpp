@@ -430,13 +430,45 @@ bool ends_in_number(std::string_view body) {
            (before == '.' && earlier == '.');
 }
 
-// Blanks that part the columns of a table: a wider gap than prose leaves.
-constexpr std::string_view column_gap = "   ";
+// Where the first run of three blanks in `body` starts, the gap that parts
+// the columns of a table, wider than prose leaves; npos when there is none.
+// Sixteen bytes a step: the blanks of each step, with the last two of the
+// step before, show the runs by two shifts.
+std::size_t first_gap(std::string_view body) {
+    const char* const data = body.data();
+    const std::size_t size = body.size();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    if (size >= 16) {
+        std::uint32_t carry = 0;  // the last two bytes of the step before that are blanks
+        for (;; i += 16) {
+            // The last step ends at the body's end, over bytes looked at before.
+            if (i + 16 > size) {
+                i = size - 16;
+                carry = std::uint32_t{i >= 2 && data[i - 2] == ' '} |
+                        (std::uint32_t{i >= 1 && data[i - 1] == ' '} << 1);
+            }
+            const std::uint32_t blanks =
+                simd::byte_mask(simd::equal_to(simd::load16(data + i), ' '));
+            const std::uint32_t with_carry = (blanks << 2) | carry;  // bit k: byte i + k - 2
+            const std::uint32_t runs = with_carry & (with_carry >> 1) & (with_carry >> 2) & 0xFFFF;
+            if (runs != 0) return i + static_cast<std::size_t>(simd::first_bit(runs)) - 2;
+            if (i + 16 == size) return std::string_view::npos;
+            carry = blanks >> 14;
+        }
+    }
+#endif
+    for (int run = 0; i < size; ++i) {
+        run = data[i] == ' ' ? run + 1 : 0;
+        if (run == 3) return i - 2;
+    }
+    return std::string_view::npos;
+}
 
-// The column where a line's body goes on after its first gap of
-// `column_gap` or a tab (the start of a table's second column); 0: none.
+// The column where a line's body goes on after its first gap of three
+// blanks or a tab (the start of a table's second column); 0: none.
 std::int32_t column_after_gap(std::string_view body, std::int64_t indent, bool tabs, bool utf8) {
-    std::size_t gap = body.find(column_gap);
+    std::size_t gap = first_gap(body);
     if (tabs) gap = std::min(gap, body.find('\t'));
     if (gap == std::string_view::npos) return 0;
     std::size_t next = gap;
@@ -489,6 +521,12 @@ constexpr std::size_t title_word = 4;
 // weight. Digits, a comma or a semicolon, ':', '/' or '@' make it a list
 // of names, a path or an address instead. 0 otherwise.
 std::uint8_t title_words_of(std::string_view body) {
+    // Most lines that start with a capital end on a small word: one look
+    // at the last word first.
+    std::size_t last = body.size();
+    while (last > 0 && !is_blank_byte(body[last - 1])) --last;
+    while (last < body.size() && !is_letter(body[last])) ++last;
+    if (last < body.size() && is_ascii_lower(body[last])) return 0;
     std::uint8_t capitalised = 0;
     bool small_word = false;
     bool last_small = false;
@@ -558,7 +596,9 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
                        std::memchr(body.data(), ' ', body.size() - words.size()) != nullptr;
     facts.starts_letter = is_letter(body[0]);
     facts.starts_digit = is_digit(word[0]);
-    facts.starts = case_at(word.substr(opening_bytes(word)));
+    const std::size_t opening = opening_bytes(word);
+    facts.opens = opening > 0;
+    facts.starts = case_at(word.substr(opening));
     if (facts.multi_word && (is_ascii_upper(word[0]) || word[0] == '(')) {
         const std::string_view rest = trim_left(words.substr(word_end));
         if (!rest.empty() && is_digit(rest[0])) {
@@ -573,8 +613,17 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     auto ends_sentence = [](char c) { return c == '.' || c == '!' || c == '?'; };
     facts.sentence_end = ends_sentence(last);
     facts.punct_end = facts.sentence_end || last == ',' || last == ';' || last == ':';
+    facts.colon_end = last == ':';
+    // "_a line in italics_," opens and closes its own emphasis.
+    if ((body[0] == '_' || body[0] == '*') && n >= 2) {
+        std::size_t end = n;
+        while (end > 1 && (body[end - 1] == '.' || body[end - 1] == ',' || body[end - 1] == ';'))
+            --end;
+        facts.marked = end >= 2 && body[end - 1] == body[0];
+    }
+    facts.question_end = last == '?';
     if (!facts.punct_end && ends_closing(body, closing)) {
-        facts.punct_end = true;
+        facts.punct_end = facts.closing_end = true;
         facts.sentence_end = closing < n && ends_sentence(body[n - 1 - closing]);
     }
     facts.hyphen_end = n >= 2 && last == '-' && is_letter(body[n - 2]);

@@ -43,8 +43,13 @@ struct LineFacts {
     bool high = false;             // a byte from 0x80 up
     ListMarker list_marker = ListMarker::none;
     Case starts = Case::none;      // the case of the first letter, past opening quotes
+    bool opens = false;            // starts with an opening quotation mark or bracket
+    bool marked = false;           // opens and closes its own emphasis ("_in italics_,")
     bool punct_end = false;        // ends in punctuation, a closing quotation mark or bracket
     bool sentence_end = false;     // ends in '.', '!' or '?', maybe before a closing mark
+    bool colon_end = false;        // ends in ':'
+    bool question_end = false;     // ends in '?'
+    bool closing_end = false;      // ends in a closing quotation mark or bracket
     bool hyphen_end = false;       // ends in a letter and one '-'
     bool starts_letter = false;    // the first word starts with a letter
     bool ends_capital_word = false;// the last word is a capitalised word ("Section", "(Figure");

@@ -102,13 +102,31 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     signs.row_ends = rows(number_ends);
 
     // A quote set narrower: indented deeper than the body, alike, and every
-    // line but the last ending early.
+    // line but the last ending early. Prose filled unevenly to a narrower
+    // width is no quote: most of its lines go on with a small letter (and
+    // do not each open and close an emphasis of their own), and after many
+    // of them the next word would have fit within its widest line; it is
+    // read as prose of that width.
     bool narrow = lines[0].indent > layout.body_indent;
-    for (std::size_t i = 0; i < breaks; ++i)
+    std::int32_t widest = 0;
+    std::size_t going_on = 0;  // lines that start with a small letter, not marked
+    for (std::size_t i = 0; i < breaks; ++i) {
         narrow = narrow && lines[i + 1].indent == lines[i].indent && ends_early(lines[i], layout);
-    signs.narrow_quote = narrow;
-
+        widest = std::max({widest, lines[i].width, lines[i + 1].width});
+        going_on += lines[i + 1].starts == Case::lower && !lines[i + 1].marked;
+    }
     signs.width = block_width(lines, count, layout);
+    if (narrow && at_least(going_on, breaks, tuning.block_wraps_share)) {
+        std::size_t fitting = 0;
+        for (std::size_t i = 0; i < breaks; ++i)
+            fitting += would_fit(lines[i], lines[i + 1], widest, layout);
+        if (at_least(fitting, breaks, tuning.fitting_block)) {
+            narrow = false;
+            signs.ragged = true;
+            signs.width = widest;
+        }
+    }
+    signs.narrow_quote = narrow;
     std::size_t capitals = 0, smalls = 0, punctuated = 0, fitting = 0;
     bool all_short = true;
     for (std::size_t i = 0; i < breaks; ++i) {
@@ -124,8 +142,8 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
                      !at_least(a.width, layout.wrap_floor, tuning.unfilled_short));
     }
     // A block of short lines: contents, an address, a heading over two lines.
-    signs.short_lines = all_short;
-    signs.fitting = at_least(fitting, breaks, tuning.fitting_block);
+    signs.short_lines = all_short && !signs.ragged;
+    signs.fitting = breaks >= 2 && at_least(fitting, breaks, tuning.fitting_block);
     // Verse: nearly every line starts with a capital, hardly any with a
     // small letter, and many end in punctuation.
     signs.verse = count >= static_cast<std::size_t>(tuning.least_verse_lines) &&
@@ -196,7 +214,7 @@ Verdict judge_break(const LineFacts& a, const LineFacts& b, bool a_starts,
     // How far "the next word would have fit" can be trusted depends on how
     // often it holds after lines that plainly were wrapped; before a small
     // letter only in a block that is not prose.
-    const bool greedy = layout.wrapping == Wrapping::greedy;
+    const bool greedy = layout.wrapping == Wrapping::greedy && !block.ragged;
     if (fits && greedy && (!b_small || block.fitting)) return Verdict::fits;
     if (a.hyphen_end || b_small) return Verdict::join;
     // A title over a shorter one: their longer words all capitalised.
@@ -204,10 +222,12 @@ Verdict judge_break(const LineFacts& a, const LineFacts& b, bool a_starts,
         b.width < layout.wrap_floor)
         return Verdict::heading;
     // Where lines were not filled to a width and paragraphs are not set
-    // apart, the end of a sentence before a capital is the only sign of a
-    // paragraph's end.
-    if (layout.wrapping == Wrapping::unfilled && layout.long_blocks && a.sentence_end &&
-        b_capital)
+    // apart, the end of a sentence (not a question, often asked inside a
+    // paragraph), of a quotation or before one, followed by a new sentence
+    // or quotation, is the only sign of a paragraph's end.
+    if (layout.wrapping == Wrapping::unfilled && layout.long_blocks &&
+        ((a.sentence_end && !a.question_end) || a.colon_end || a.closing_end) &&
+        (b_capital || b.opens))
         return Verdict::sentence_end;
     // A short line before a capital: where fitting words are not rare A
     // must also leave room for B's first word; where lines were not filled
