@@ -16,6 +16,7 @@
 
 #include "cli/options.h"
 #include "cli/schedule.h"
+#include "cli/standard_streams.h"
 #include "ui/output_path.h"
 #include "ui/pipeline.h"
 
@@ -49,11 +50,15 @@ parafold::ProcessRequest request_for(const parafold::CliOptions& options,
                                      const std::string& file) {
     parafold::ProcessRequest request;
     request.input_path = file;
-    // Standard input's text goes to standard output unless -o says where.
-    request.output_path = options.output ? *options.output
-                          : file == parafold::standard_stream_path
-                              ? file
-                              : parafold::derive_output_path(file);
+    // Standard input's text goes to standard output unless -o says where;
+    // any name of standard output is written as the stream it stands for.
+    std::string output = options.output ? *options.output
+                         : file == parafold::standard_stream_path
+                             ? file
+                             : parafold::derive_output_path(file);
+    request.output_path = parafold::names_standard_output(output)
+                              ? std::string(parafold::standard_stream_path)
+                              : std::move(output);
     request.column_text = options.columns                       ? *options.columns
                           : options.autodetect || options.smart ? "-1"
                                                                 : "56";
@@ -120,6 +125,13 @@ int checked_exit(int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any file is opened, so that none takes the number of a
+    // standard stream that the shell closed.
+    if (!parafold::hold_standard_descriptors()) {
+        std::fprintf(stderr, "%s: a standard stream is closed, and no null device can stand in\n",
+                     program);
+        return 1;
+    }
 #ifdef _WIN32
     // Narrow paths go to the file functions in the system's ANSI code page;
     // std::filesystem (which tells whether two paths name one file) converts
