@@ -202,6 +202,12 @@ TEST_F(Cli, StreamsPipesAndJobs) {
     const std::string failed_to_write =
         std::string("parafold-cli: lines.txt: Alignment failed\nparafold-cli: lines.txt: ") +
         failure_text::cant_write_output;
+    const std::string same_file_lines =
+        std::string("parafold-cli: lines.txt: Alignment failed\nparafold-cli: lines.txt: ") +
+        failure_text::output_is_input;
+    const std::string same_file_from_stdin =
+        std::string("parafold-cli: -: Alignment failed\nparafold-cli: -: ") +
+        failure_text::output_is_input;
     const struct {
         const char* what;
         std::string command;
@@ -270,6 +276,25 @@ TEST_F(Cli, StreamsPipesAndJobs) {
          0, "log\n" + story_at_10 + story_at_10 + story_at_10 + story_at_10, "", "", ""},
         {"-o /dev/stdout into a pipe", "$CLI -c 10 -o /dev/stdout book.txt | cat", 0,
          story_at_10, "", "", ""},
+        // Standard input or output that is the other end's file is refused
+        // before anything is written, whichever road; a file size limit
+        // stops a run that would grow the file for ever.
+        {"-o F - <F", "$CLI -c 10 -o lines.txt - <lines.txt", 1, "", same_file_from_stdin,
+         "lines.txt", lines},
+        {"-o F - <F, -c -1", "$CLI -c -1 -o lines.txt - <lines.txt", 1, "",
+         same_file_from_stdin, "lines.txt", lines},
+        {"-o F - <F, --smart", "$CLI --smart -o lines.txt - <lines.txt", 1, "",
+         same_file_from_stdin, "lines.txt", lines},
+        {"-o F - <F, e-reader road", "$CLI -2 -o lines.txt - <lines.txt", 1, "",
+         same_file_from_stdin, "lines.txt", lines},
+        {"-o - F >>F", "ulimit -f 20000; $CLI -o - lines.txt >>lines.txt", 1, "",
+         same_file_lines, "lines.txt", lines},
+        {"-o - F >>F, e-reader road", "ulimit -f 20000; $CLI -i -o - lines.txt >>lines.txt", 1,
+         "", same_file_lines, "lines.txt", lines},
+        {"- <F >>F", "ulimit -f 20000; $CLI --smart - <lines.txt >>lines.txt", 1, "",
+         same_file_from_stdin, "lines.txt", lines},
+        {"--explain F >>F", "ulimit -f 20000; $CLI --smart --explain lines.txt >>lines.txt", 1,
+         "", same_file_lines, "lines.txt", lines},
         // A closed standard descriptor is taken by no file: what was to go
         // there fails, and the input is not written.
         {"standard output closed, -o -", "$CLI -o - lines.txt >&-", 1, "", failed_to_write,
