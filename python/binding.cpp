@@ -17,7 +17,7 @@
 
 #include "engine/io/failure.h"
 #include "engine/io/utf16.h"
-#include "engine/smart/join.h"
+#include "engine/smart/layout.h"
 #include "ui/output_path.h"
 #include "ui/pipeline.h"
 #include "python/memory_road.h"
@@ -108,6 +108,9 @@ py::dict layout_dict(const TextLayout& layout) {
     found["wrapped_lines"] = layout.wrapped_lines;
     found["wrap_floor"] = layout.wrap_floor;
     found["fit_per_mille"] = layout.fit_per_mille;
+    found["wrapping"] = layout.wrapping == Wrapping::greedy          ? "greedy"
+                        : layout.wrapping == Wrapping::nearly_greedy ? "nearly greedy"
+                                                                     : "unfilled";
     found["print_style"] = layout.print_style;
     found["two_spaces"] = layout.two_spaces;
     found["bound_numbers"] = layout.bound_numbers;

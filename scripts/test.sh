@@ -4,7 +4,8 @@
 # suite under AddressSanitizer and UndefinedBehaviorSanitizer, the slow tests
 # on huge files, the Windows programs with the dialog's tests, the Windows fault
 # tests under Wine and the Windows release zips (PARAFOLD_SKIP_WINDOWS=1
-# leaves those out), and every fuzz target for about a minute.
+# leaves those out), the Linux package, installed and removed again, and
+# every fuzz target for about a minute.
 # Usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -60,6 +61,16 @@ if [ "${PARAFOLD_SKIP_WINDOWS:-0}" = 1 ]; then
     echo "skipped (PARAFOLD_SKIP_WINDOWS=1)"
 else
     scripts/test-release.sh
+    fi
+
+echo "== Linux release: the .deb, lintian, apt-get install and remove, reproducibility"
+# About a minute and a half, most of it building two fresh clones; it
+# installs and removes the package parafold-cli. PARAFOLD_SKIP_RELEASE=1
+# skips it.
+if [ "${PARAFOLD_SKIP_RELEASE:-0}" = 1 ]; then
+    echo "skipped (PARAFOLD_SKIP_RELEASE=1)"
+else
+    scripts/test-release-linux.sh
     fi
 
 echo "== fuzzing: every target in fuzz/ for a bounded time"

@@ -328,6 +328,10 @@ class Layout:
         After how many in 1000 plainly wrapped lines the next line's first
         word would have fitted: few in greedy wrapping, many in texts
         filled by hand or copied from a printed page.
+    wrapping
+        What that rate says: ``"greedy"`` (a word that would have fitted
+        marks a meant break), ``"nearly greedy"`` (it proves nothing by
+        itself) or ``"unfilled"`` (the lines were not filled to a width).
     print_style
         Paragraphs start with an indented line rather than after a blank one.
     two_spaces
@@ -344,6 +348,7 @@ class Layout:
     wrapped_lines: int
     wrap_floor: int
     fit_per_mille: int
+    wrapping: Literal["greedy", "nearly greedy", "unfilled"]
     print_style: bool
     two_spaces: bool
     bound_numbers: bool
