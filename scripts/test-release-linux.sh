@@ -26,7 +26,13 @@ deb=dist/parafold-cli_$version-1_$(dpkg --print-architecture).deb
 sudo=()
 [ "$(id -u)" -ne 0 ] && sudo=(sudo)
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+installed=no
+# A check that fails leaves no package installed either.
+clean_up() {
+    [ "$installed" = no ] || "${sudo[@]}" apt-get remove -y -qq parafold-cli >/dev/null 2>&1 || true
+    rm -rf "$scratch"
+}
+trap clean_up EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 echo "== lintian"
@@ -79,12 +85,14 @@ apt_get=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -y -qq
     -o Dpkg::Options::=--path-include=/usr/share/man/man1/parafold-cli.1.gz)
 "${apt_get[@]}" install "./$deb" >"$scratch/apt.log" 2>&1 ||
     { cat "$scratch/apt.log" >&2; fail "apt-get install ./$deb"; }
+installed=yes
 files=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|; s|/$||' | grep -v '^/$')
 [ "$(command -v parafold-cli)" = /usr/bin/parafold-cli ] ||
     fail "PATH finds '$(command -v parafold-cli)', not /usr/bin/parafold-cli"
 check_installed /usr/share/man/man1/parafold-cli.1.gz
 "${apt_get[@]}" remove parafold-cli >"$scratch/apt.log" 2>&1 ||
     { cat "$scratch/apt.log" >&2; fail "apt-get remove parafold-cli"; }
+installed=no
 status=$(dpkg-query -W -f='${db:Status-Status}' parafold-cli 2>/dev/null) || status=not-installed
 [ "$status" = not-installed ] || fail "after apt-get remove, dpkg holds parafold-cli as $status"
 # Nothing of its files, nor its folders that no other package holds.

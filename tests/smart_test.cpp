@@ -386,6 +386,24 @@ TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
     }
 }
 
+// The most one call can write: 64 held lines of nearly 32 KiB together, and
+// an unfinished line as long as a line is held whole, all waiting for the
+// next call, which ends them.
+TEST(SmartJoin, WritesWithinTheRoomItPromises) {
+    std::string text;
+    for (std::size_t i = 0; i < smart_held_lines; ++i)
+        text += std::string(smart_held_bytes / smart_held_lines - 1, static_cast<char>('a' + i % 26)) + "\n";
+    text += std::string(max_line_bytes, 'z');
+    const SmartJoinState join = start_join(TextLayout{.width = 40, .wrapped = true}, nullptr);
+    std::string out;
+    testing::join_text(*join, text.data(), text.size(), out);
+    EXPECT_EQ(out, "");
+    testing::join_text(*join, "\n\n", 2, out);
+    testing::finish_text(*join, out);
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    EXPECT_TRUE(out == text + "\n\n");
+}
+
 // ------------------------------------------------------------------ files
 
 Failure smart_run(const std::string& in, const std::string& out, const SmartOptions& options,
@@ -405,6 +423,32 @@ TEST(SmartReflowFile, JoinsAndReportsTheWidth) {
     EXPECT_TRUE(report.wrapped);
     EXPECT_EQ(report.width, static_cast<std::int32_t>(widest_line(text)));
     EXPECT_EQ(read_file(dir.file("out.txt")), smart_reflow_text(text, 0, false));
+}
+
+// The report on a file read in several blocks is the report on the text in
+// one piece: the layout said once, then each break kept, in order.
+TEST(SmartReflowFile, ExplainsAsOnTheWholeText) {
+    TempDir dir;
+    std::string text;
+    std::mt19937 rng(4);
+    for (int chapter = 1; text.size() < (700 << 10); ++chapter) {
+        text += "Chapter " + std::to_string(chapter) + "\n" +
+                wrapped_text(66, 2000, false, static_cast<unsigned>(chapter)) + "\n";
+    }
+    write_file(dir.file("in.txt"), text);
+    std::string expected;
+    smart_reflow_text(text, 0, false, nullptr, &expected);
+    std::FILE* report = std::tmpfile();
+    ASSERT_NE(report, nullptr);
+    SmartOptions options;
+    options.explain = report;
+    EXPECT_EQ(smart_run(dir.file("in.txt"), dir.file("out.txt"), options), Failure::none);
+    std::string said(static_cast<std::size_t>(std::ftell(report)), '\0');
+    std::rewind(report);
+    EXPECT_EQ(std::fread(said.data(), 1, said.size(), report), said.size());
+    std::fclose(report);
+    EXPECT_TRUE(said == expected);
+    EXPECT_FALSE(testing::exists(dir.file("out.txt")));
 }
 
 // The layout is learned from the first 8 MiB, also when dehyphenation reads
