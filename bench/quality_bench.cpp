@@ -501,12 +501,12 @@ int run_dialog_rule(const char* in, const char* out) {
     return parafold::reflow_file(in, out, 56, nullptr);
 }
 int run_smart(const char* in, const char* out) {
-    return parafold::smart_reflow_file(in, out, {}, nullptr);
+    return parafold::status_of(parafold::smart_reflow_between(in, out, {}).failure);
 }
 int run_smart_dehyphenate(const char* in, const char* out) {
     parafold::SmartOptions options;
     options.dehyphenate = true;
-    return parafold::smart_reflow_file(in, out, options, nullptr);
+    return parafold::status_of(parafold::smart_reflow_between(in, out, options).failure);
 }
 
 const Method methods[] = {

@@ -10,12 +10,14 @@
 
 #include "engine/smart/join.h"
 #include "engine/io/utf16.h"
+#include "tests/smart_text.h"
 #include "tests/test_files.h"
 
 namespace parafold {
 namespace {
 
 using testing::read_file;
+using testing::smart_reflow_text;
 using testing::TempDir;
 using testing::write_file;
 
@@ -301,7 +303,7 @@ TEST(SmartReflowText, LearnsHowFarAFittingWordTells) {
             TextLayout layout;
             EXPECT_EQ(smart_reflow_text(made.text, 0, false, &layout), made.expected);
             EXPECT_NEAR(layout.width, static_cast<std::int32_t>(width), ragged ? 2 : 0);
-            EXPECT_EQ(layout.fit_per_mille > 350, ragged);
+            EXPECT_EQ(layout.wrapping == Wrapping::unfilled, ragged);
         }
     }
 }
@@ -336,9 +338,9 @@ std::string reflow_in_blocks(const std::string& text, std::size_t block) {
     for (std::size_t at = 0; at < text.size(); at += block) scan_layout(*scan, buffer.data(), read(at));
     const SmartJoinState join = start_join(finish_layout(*scan, 0), nullptr);
     std::string out;
-    for (std::size_t at = 0; at < text.size(); at += block) smart_join(*join, buffer.data(), read(at), out);
+    for (std::size_t at = 0; at < text.size(); at += block) testing::join_text(*join, buffer.data(), read(at), out);
     std::fill(buffer.begin(), buffer.end(), '#');
-    smart_join_finish(*join, out);
+    testing::finish_text(*join, out);
     return out;
 }
 
@@ -384,15 +386,29 @@ TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
     }
 }
 
+// The most one call can write: 64 held lines of nearly 32 KiB together, and
+// an unfinished line as long as a line is held whole, all waiting for the
+// next call, which ends them.
+TEST(SmartJoin, WritesWithinTheRoomItPromises) {
+    std::string text;
+    for (std::size_t i = 0; i < smart_held_lines; ++i)
+        text += std::string(smart_held_bytes / smart_held_lines - 1, static_cast<char>('a' + i % 26)) + "\n";
+    text += std::string(max_line_bytes, 'z');
+    const SmartJoinState join = start_join(TextLayout{.width = 40, .wrapped = true}, nullptr);
+    std::string out;
+    testing::join_text(*join, text.data(), text.size(), out);
+    EXPECT_EQ(out, "");
+    testing::join_text(*join, "\n\n", 2, out);
+    testing::finish_text(*join, out);
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    EXPECT_TRUE(out == text + "\n\n");
+}
+
 // ------------------------------------------------------------------ files
 
-using testing::Outcome;
-
-Outcome smart_captured(const std::string& in, const std::string& out, const SmartOptions& options,
-                       SmartReport* report = nullptr) {
-    return testing::capture([&](std::FILE* messages) {
-        return smart_reflow_file(in.c_str(), out.c_str(), options, messages, report);
-    });
+Failure smart_run(const std::string& in, const std::string& out, const SmartOptions& options,
+                  SmartReport* report = nullptr) {
+    return smart_reflow_between(in.c_str(), out.c_str(), options, report).failure;
 }
 
 // About 700 KB: the file road reads it in several blocks into one buffer.
@@ -403,12 +419,36 @@ TEST(SmartReflowFile, JoinsAndReportsTheWidth) {
     for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     write_file(dir.file("in.txt"), crlf);
     SmartReport report;
-    const Outcome run = smart_captured(dir.file("in.txt"), dir.file("out.txt"), {}, &report);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.messages, "");
+    EXPECT_EQ(smart_run(dir.file("in.txt"), dir.file("out.txt"), {}, &report), Failure::none);
     EXPECT_TRUE(report.wrapped);
     EXPECT_EQ(report.width, static_cast<std::int32_t>(widest_line(text)));
     EXPECT_EQ(read_file(dir.file("out.txt")), smart_reflow_text(text, 0, false));
+}
+
+// The report on a file read in several blocks is the report on the text in
+// one piece: the layout said once, then each break kept, in order.
+TEST(SmartReflowFile, ExplainsAsOnTheWholeText) {
+    TempDir dir;
+    std::string text;
+    std::mt19937 rng(4);
+    for (int chapter = 1; text.size() < (700 << 10); ++chapter) {
+        text += "Chapter " + std::to_string(chapter) + "\n" +
+                wrapped_text(66, 2000, false, static_cast<unsigned>(chapter)) + "\n";
+    }
+    write_file(dir.file("in.txt"), text);
+    std::string expected;
+    smart_reflow_text(text, 0, false, nullptr, &expected);
+    std::FILE* report = std::tmpfile();
+    ASSERT_NE(report, nullptr);
+    SmartOptions options;
+    options.explain = report;
+    EXPECT_EQ(smart_run(dir.file("in.txt"), dir.file("out.txt"), options), Failure::none);
+    std::string said(static_cast<std::size_t>(std::ftell(report)), '\0');
+    std::rewind(report);
+    EXPECT_EQ(std::fread(said.data(), 1, said.size(), report), said.size());
+    std::fclose(report);
+    EXPECT_TRUE(said == expected);
+    EXPECT_FALSE(testing::exists(dir.file("out.txt")));
 }
 
 // The layout is learned from the first 8 MiB, also when dehyphenation reads
@@ -443,7 +483,7 @@ TEST(SmartReflowFile, KeepsUtf16AsItCame) {
         SCOPED_TRACE(row.name);
         write_file(dir.file("in.txt"), row.in);
         SmartReport report;
-        EXPECT_EQ(smart_captured(dir.file("in.txt"), dir.file("out.txt"), {}, &report).status, 0);
+        EXPECT_EQ(smart_run(dir.file("in.txt"), dir.file("out.txt"), {}, &report), Failure::none);
         EXPECT_TRUE(read_file(dir.file("out.txt")) == row.out);
         if (row.in.size() > 2) {
             EXPECT_EQ(report.width, static_cast<std::int32_t>(widest_line(utf8)));
@@ -465,34 +505,30 @@ TEST(SmartReflowFile, DehyphenationLeavesTheLayoutAlone) {
         SmartOptions options;
         options.dehyphenate = dehyphenate;
         SmartReport report;
-        const Outcome run =
-            smart_captured(dir.file("in.txt"), dir.file("out.txt"), options, &report);
-        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(smart_run(dir.file("in.txt"), dir.file("out.txt"), options, &report),
+                  Failure::none);
         EXPECT_TRUE(report.wrapped);
         EXPECT_EQ(report.width, static_cast<std::int32_t>(widest_line(body)));
     }
 }
 
-TEST(SmartReflowFile, FailuresSayWhyAndTouchNothing) {
+TEST(SmartReflowFile, FailuresTouchNothing) {
     TempDir dir;
     write_file(dir.file("in.txt"), "some text\n");
     const SmartOptions options;
     struct Case {
         const char* name;
-        std::string in, out, message;
+        std::string in, out;
+        Failure failure;
     } cases[] = {
-        {"missing input", dir.file("none.txt"), dir.file("out.txt"),
-         "Can't find the input file.\n"},
-        {"output is the input", dir.file("in.txt"), dir.file("./in.txt"),
-         "Sorry, the output file is the input file.\n"},
+        {"missing input", dir.file("none.txt"), dir.file("out.txt"), Failure::cant_find_input},
+        {"output is the input", dir.file("in.txt"), dir.file("./in.txt"), Failure::output_is_input},
         {"output cannot be created", dir.file("in.txt"), dir.file("no/such/dir/out.txt"),
-         "Sorry, can't create the output file. Could be write protect or no free space.\n"},
+         Failure::cant_create_output},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Outcome run = smart_captured(c.in, c.out, options);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.messages, c.message);
+        EXPECT_EQ(smart_run(c.in, c.out, options), c.failure);
     }
     EXPECT_EQ(read_file(dir.file("in.txt")), "some text\n");
     EXPECT_FALSE(testing::exists(dir.file("out.txt")));
@@ -505,7 +541,7 @@ TEST(SmartReflowFile, ReadsReadOnlyInput) {
     ::chmod(dir.file("in.txt").c_str(), 0444);
     SmartOptions options;
     options.columns = 40;
-    EXPECT_EQ(smart_captured(dir.file("in.txt"), dir.file("out.txt"), options).status, 0);
+    EXPECT_EQ(smart_run(dir.file("in.txt"), dir.file("out.txt"), options), Failure::none);
     EXPECT_EQ(read_file(dir.file("out.txt")), "one\ntwo\n");
 }
 

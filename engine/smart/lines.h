@@ -43,8 +43,8 @@ struct LineFacts {
     bool high = false;             // a byte from 0x80 up
     ListMarker list_marker = ListMarker::none;
     Case starts = Case::none;      // the case of the first letter, past opening quotes
-    bool punct_end = false;        // ends in punctuation (also before a closing quote)
-    bool sentence_end = false;     // ends in '.', '!' or '?' (also before a closing quote)
+    bool punct_end = false;        // ends in punctuation, a closing quotation mark or bracket
+    bool sentence_end = false;     // ends in '.', '!' or '?'
     bool hyphen_end = false;       // ends in a letter and one '-'
     bool starts_letter = false;    // the first word starts with a letter
     bool ends_capital_word = false;// the last word is a capitalised word ("Section", "(Figure");

@@ -154,11 +154,4 @@ FilterOutcome smart_reflow_between(const char* input_path, const char* output_pa
     return outcome;
 }
 
-int smart_reflow_file(const char* input_path, const char* output_path,
-                      const SmartOptions& options, std::FILE* messages, SmartReport* report) {
-    const Failure failure = smart_reflow_between(input_path, output_path, options, report).failure;
-    failure_text::say(messages, text_of(failure));
-    return status_of(failure);
-}
-
 }  // namespace parafold

@@ -53,10 +53,4 @@ struct SmartReport {
 FilterOutcome smart_reflow_between(const char* input_path, const char* output_path,
                                    const SmartOptions& options, SmartReport* report = nullptr);
 
-// Not used by the program: the same with the outcome as the int status, 0
-// or 1, and its text written to `messages` (nullptr: nowhere).
-int smart_reflow_file(const char* input_path, const char* output_path,
-                      const SmartOptions& options, std::FILE* messages,
-                      SmartReport* report = nullptr);
-
 }  // namespace parafold
