@@ -15,6 +15,10 @@ struct FileUse {
     bool writes = false;
 };
 
+// What identifies the file `path` names: its device and number where it
+// exists, else its absolute path with the links on the way resolved.
+std::string file_key(const std::string& path);
+
 // The files a run from `input_path` to `output_path` uses. Reading
 // standard input takes its bytes away from every later reader, so it
 // counts as writing it.
