@@ -73,11 +73,13 @@ parafold::ProcessRequest request_for(const parafold::CliOptions& options,
     return request;
 }
 
-parafold::ProcessOutcome run_one(const parafold::ProcessRequest& request, std::FILE* report) {
+// Runs `run`, unless it was refused before it began.
+void run_one(FileRun& run, std::FILE* report) {
+    if (run.outcome.failure != parafold::Failure::none) return;
     try {
-        return parafold::run_request(request, report);
+        run.outcome = parafold::run_request(run.request, report);
     } catch (const std::bad_alloc&) {
-        return {parafold::Failure::out_of_memory, false};
+        run.outcome = {parafold::Failure::out_of_memory, false};
     }
 }
 
@@ -106,18 +108,17 @@ void run_in_turn(std::vector<FileRun>& runs, std::FILE* paths, std::FILE* report
     for (FileRun& run : runs) {
         // --explain's report on standard output says which file it is of,
         // unless standard output is that file.
-        if (run.request.explain) {
+        if (run.request.explain && run.outcome.failure == parafold::Failure::none) {
             if (parafold::ends_are_one_file(run.request.input_path.c_str(),
                                             run.request.output_path.c_str())) {
                 run.outcome.failure = parafold::Failure::output_is_input;
-                tell(run, paths);
-                continue;
+            } else {
+                std::printf("file: %s\n", run.file.c_str());
             }
-            std::printf("file: %s\n", run.file.c_str());
         }
         // What was printed so far comes before the run's length report.
         std::fflush(stdout);
-        run.outcome = run_one(run.request, report);
+        run_one(run, report);
         tell(run, paths);
     }
 }
@@ -177,6 +178,13 @@ int main(int argc, char** argv) {
         any_to_standard_output = any_to_standard_output || run.to_standard_output;
         runs.push_back(std::move(run));
     }
+    // Of two inputs with one output file, the first keeps its result.
+    std::vector<parafold::RunEnds> ends;
+    for (const FileRun& run : runs) ends.push_back({run.request.input_path, run.request.output_path});
+    const std::vector<bool> taken = parafold::outputs_taken(ends);
+    for (std::size_t j = 0; j < runs.size(); ++j) {
+        if (taken[j]) runs[j].outcome.failure = parafold::Failure::output_taken;
+    }
     // When a text goes to standard output, nothing else may.
     std::FILE* const paths = any_to_standard_output ? stderr : stdout;
     std::FILE* const report = options.verbose ? paths : nullptr;
@@ -192,7 +200,7 @@ int main(int argc, char** argv) {
         }
         parafold::run_at_once(
             parafold::waits_of(uses), options.jobs,
-            [&](std::size_t j) { runs[j].outcome = run_one(runs[j].request, nullptr); },
+            [&](std::size_t j) { run_one(runs[j], nullptr); },
             [&](std::size_t j) { tell(runs[j], paths); });
     } else {
         run_in_turn(runs, paths, report);

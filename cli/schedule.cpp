@@ -86,6 +86,22 @@ std::vector<FileUse> uses_of(const std::string& input_path, const std::string& o
     return uses;
 }
 
+std::vector<bool> outputs_taken(const std::vector<RunEnds>& runs) {
+    // The key of each output file, and the input first written into it.
+    std::unordered_map<std::string, std::string> inputs_by_output;
+    std::vector<bool> taken(runs.size(), false);
+    for (std::size_t j = 0; j < runs.size(); ++j) {
+        const RunEnds& ends = runs[j];
+        if (ends.output_path == standard_stream_path) continue;
+        // A stream gives other bytes each time it is read: a key of its own.
+        const std::string input =
+            names_stream(ends.input_path.c_str()) ? std::to_string(j) : file_key(ends.input_path);
+        const auto [first, added] = inputs_by_output.try_emplace(file_key(ends.output_path), input);
+        taken[j] = !added && first->second != input;
+    }
+    return taken;
+}
+
 std::vector<std::vector<std::size_t>> waits_of(const std::vector<std::vector<FileUse>>& runs) {
     struct Users {
         std::optional<std::size_t> writer;  // the last run to write the file

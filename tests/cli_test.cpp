@@ -202,6 +202,11 @@ TEST_F(Cli, StreamsPipesAndJobs) {
     const std::string failed_to_write =
         std::string("parafold-cli: lines.txt: Alignment failed\nparafold-cli: lines.txt: ") +
         failure_text::cant_write_output;
+    std::filesystem::create_directory("sub");
+    const auto output_taken = [](const std::string& file) {
+        return "parafold-cli: " + file + ": Alignment failed\nparafold-cli: " + file + ": " +
+               failure_text::output_taken;
+    };
     const std::string same_file_lines =
         std::string("parafold-cli: lines.txt: Alignment failed\nparafold-cli: lines.txt: ") +
         failure_text::output_is_input;
@@ -303,6 +308,16 @@ TEST_F(Cli, StreamsPipesAndJobs) {
          "parafold-cli: can't write to standard output\n", "lines.txt", lines},
         {"standard error closed", "$CLI -j 2 missing.txt lines.txt 2>&-", 1, "lines.ncr.txt\n",
          "", "lines.txt", lines},
+        // Two inputs with one output name: the second is refused, the
+        // first's output kept; one input twice writes the same twice.
+        {"two inputs, one output name", "printf 'Other\\n' >a.md && $CLI -c 10 a.txt a.md", 1,
+         "a.ncr.txt\n", output_taken("a.md"), "a.ncr.txt", story_at_10},
+        {"two inputs, one output name, --jobs",
+         "printf 'Other\\n' >a.md && $CLI -j 2 -c 10 ./a.txt sub/../a.md", 1, "./a.ncr.txt\n",
+         output_taken("sub/../a.md"), "a.ncr.txt", story_at_10},
+        {"two inputs whose names have no dot",
+         "cp book.txt README && printf 'Other\\n' >sub/README && $CLI -c 10 ./README ./sub/README",
+         1, ".ncr.txt\n", output_taken("./sub/README"), ".ncr.txt", story_at_10},
         // Several at once: paths and messages in the order of the FILEs.
         {"--jobs 2 with a failing file", "$CLI --jobs 2 -c 10 a.txt missing.txt b.txt", 1,
          "a.ncr.txt\nb.ncr.txt\n",
@@ -337,7 +352,7 @@ TEST_F(Cli, StreamsPipesAndJobs) {
             EXPECT_TRUE(bytes == row.bytes) << row.file << ": " << bytes.substr(0, 200);
         }
         for (const char* name :
-             {"out.txt", "a.ncr.txt", "b.ncr.txt", "-", "fifo", "status", "log.txt"}) {
+             {"out.txt", "a.ncr.txt", "b.ncr.txt", "-", "fifo", "status", "log.txt", ".ncr.txt"}) {
             std::filesystem::remove(name);
         }
     }

@@ -24,6 +24,8 @@ enum class Failure {
     cant_read_second_temp,  // "parafoldtemp2.txt" cannot be opened or read
     temp_files_changed,     // another run in the same folder changed them meanwhile
     out_of_memory,          // memory for a stretch of text or a vocabulary ran out
+    // The command line's own:
+    output_taken,  // an earlier input of the same command has this output file too
 };
 
 namespace failure_text {
@@ -48,6 +50,9 @@ inline constexpr const char* temp_files_changed =
     "Sorry, another run in the current folder changed the temporary files parafoldtemp.txt and "
     "parafoldtemp2.txt while this one used them. Please run it again.\n";
 inline constexpr const char* out_of_memory = "Sorry, not enough memory to hold the whole text.\n";
+inline constexpr const char* output_taken =
+    "Sorry, an earlier input file has the same output file, which this one would replace. "
+    "Give it its own with --output.\n";
 
 // Not a failure: what --smart says of a text it left as it was.
 inline constexpr const char* breaks_kept =
@@ -70,6 +75,7 @@ constexpr const char* text_of(Failure failure) {
         case Failure::cant_read_second_temp: return failure_text::cant_read_second_temp;
         case Failure::temp_files_changed: return failure_text::temp_files_changed;
         case Failure::out_of_memory: return failure_text::out_of_memory;
+        case Failure::output_taken: return failure_text::output_taken;
     }
     return "";
 }
