@@ -199,7 +199,10 @@ PYBIND11_MODULE(_parafold, m) {
         .value("cant_write_first_temp", Failure::cant_write_first_temp)
         .value("cant_read_second_temp", Failure::cant_read_second_temp)
         .value("temp_files_changed", Failure::temp_files_changed)
-        .value("out_of_memory", Failure::out_of_memory);
+        .value("out_of_memory", Failure::out_of_memory)
+        .value("reader_left", Failure::reader_left)
+        .value("too_many_open_files", Failure::too_many_open_files)
+        .value("output_taken", Failure::output_taken);
 
     py::class_<RunOptions>(m, "RunOptions", "The options of a run, checked by the caller.")
         .def(py::init<>())

@@ -202,6 +202,10 @@ TEST_F(Cli, StreamsPipesAndJobs) {
     const std::string failed_to_write =
         std::string("parafold-cli: lines.txt: Alignment failed\nparafold-cli: lines.txt: ") +
         failure_text::cant_write_output;
+    const auto reader_left = [](const std::string& file) {
+        return "parafold-cli: " + file + ": Alignment failed\nparafold-cli: " + file + ": " +
+               failure_text::reader_left;
+    };
     std::filesystem::create_directory("sub");
     const auto output_taken = [](const std::string& file) {
         return "parafold-cli: " + file + ": Alignment failed\nparafold-cli: " + file + ": " +
@@ -265,14 +269,19 @@ TEST_F(Cli, StreamsPipesAndJobs) {
          "$CLI -c 10 --smart --dehyphenate -o - - <book.txt >stream.txt && $CLI -c 10 --smart "
          "--dehyphenate book.txt >/dev/null && cmp stream.txt book.ncr.txt && echo same",
          0, "same\n", "", "", ""},
-        // A reader that leaves early ends the run promptly, as a failure.
+        // A reader that leaves early ends the run promptly, as a failure
+        // that says so; the other FILEs are still done.
         {"/dev/stdout read by head -1", read_by_head("-o /dev/stdout"), 1, "A short line.\n",
-         failed_to_write, "", ""},
-        {"-o - read by head -1", read_by_head("-o -"), 1, "A short line.\n", failed_to_write, "", ""},
+         reader_left("lines.txt"), "", ""},
+        {"-o - read by head -1", read_by_head("-o -"), 1, "A short line.\n",
+         reader_left("lines.txt"), "", ""},
         {"-o - read by head -1, e-reader road", read_by_head("-2 -o -"), 1, "A short line.\n",
-         failed_to_write, "", ""},
+         reader_left("lines.txt"), "", ""},
         {"-o - read by head -1, --smart", read_by_head("--smart -o -"), 1, "A short line.\n",
-         failed_to_write, "", ""},
+         reader_left("lines.txt"), "", ""},
+        {"- read by head -1 among files",
+         "{ $CLI -c 10 - a.txt <lines.txt; echo $? >status; } | head -1; exit $(cat status)", 1,
+         "A short line.\n", reader_left("-") + "a.ncr.txt\n", "a.ncr.txt", story_at_10},
         // Any name of standard output is the stream itself: not reopened
         // (which would empty what it appends to), no path printed into it.
         {"-o with names of standard output, appending",

@@ -105,10 +105,12 @@ Failure hand_over(const HandOver& h, ByteDigest* of_read, ByteDigest* of_written
                   PieceStats* measured, Utf16Found* decode = nullptr,
                   const Utf16Found* encode = nullptr) {
     FileEnd in, out;
-    if (open_filter_input(h.from, "r+b", nullptr, in) != Failure::none) return h.cant_open;
+    if (open_filter_input(h.from, "r+b", nullptr, in) != Failure::none) {
+        return open_failure(in, h.cant_open);
+    }
     if (open_filter_output(h.to, "w+b", out) != Failure::none) {
         close_end(in);
-        return h.cant_create;
+        return open_failure(out, h.cant_create);
     }
     BlockSource file_in = file_source(in);
     BlockSource file_read = of_read ? digest_tap(file_in, *of_read) : file_in;
@@ -136,7 +138,7 @@ Failure hand_over(const HandOver& h, ByteDigest* of_read, ByteDigest* of_written
     if (!close_end(out) && streamed == Streamed::whole) streamed = Streamed::write_failed;
     if (failure != Failure::none) return failure;
     if (streamed == Streamed::read_failed) return h.cant_read;
-    if (streamed == Streamed::write_failed) return h.cant_write;
+    if (streamed == Streamed::write_failed) return write_failure(out, h.cant_write);
     return Failure::none;
 }
 

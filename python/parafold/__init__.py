@@ -72,6 +72,9 @@ class Failure(enum.Enum):
     cant_read_second_temp = "cant_read_second_temp"
     temp_files_changed = "temp_files_changed"
     out_of_memory = "out_of_memory"
+    reader_left = "reader_left"
+    too_many_open_files = "too_many_open_files"
+    output_taken = "output_taken"
 
     @property
     def reason(self) -> str:

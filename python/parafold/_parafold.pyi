@@ -19,6 +19,9 @@ class Failure(enum.IntEnum):
     cant_read_second_temp: int
     temp_files_changed: int
     out_of_memory: int
+    reader_left: int
+    too_many_open_files: int
+    output_taken: int
 
 class RunOptions:
     # "given", "mean", "most-common" or "learned"
