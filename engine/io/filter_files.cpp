@@ -62,10 +62,20 @@ bool names_stream(const char* path) {
     }
 }
 
+bool ends_are_one_file(const char* input_path, const char* output_path) {
+    const bool standard_in = is_standard(input_path), standard_out = is_standard(output_path);
+    if (!standard_in && !standard_out) {
+        return !names_stream(input_path) && same_file(input_path, output_path);
+    }
+    const FileIdentity in = standard_in ? identity_of(stdin) : identity_of(input_path);
+    const FileIdentity out = standard_out ? identity_of(stdout) : identity_of(output_path);
+    return in.regular && out.regular && same_identity(in, out);
+}
+
 Failure open_filter_input(const char* path, const char* mode, const char* output_path,
                           FileEnd& end) {
     if (!open_end(path, mode, "rb", stdin, end)) return Failure::cant_find_input;
-    if (!end.stream && output_path && !is_standard(output_path) && same_file(path, output_path)) {
+    if (output_path && ends_are_one_file(path, output_path)) {
         close_end(end);
         return Failure::output_is_input;
     }

@@ -39,10 +39,18 @@ struct FilterOutcome {
     ByteDigest read, written;
 };
 
+// Whether writing the output would destroy the input, which it reads
+// meanwhile: both name one file by any name, or "-" stands for a regular
+// file that the other end names or that is behind the other standard
+// stream (`-o F - <F`, `-o - F >>F`). Standard streams are compared by what
+// they are, and only regular files count: a terminal may well be both
+// ends. A named input that is a stream is read once and loses nothing.
+bool ends_are_one_file(const char* input_path, const char* output_path);
+
 // Opens the input (with `mode` when it is not a stream), unbuffered.
-// When the input is not a stream and `output_path` is given (and is not
-// "-"), refuses before anything is written an output path that names the
-// same file by any name, since creating the output truncates it.
+// When `output_path` is given, refuses before anything is written an
+// output that is the input (see ends_are_one_file), since creating the
+// output truncates it.
 Failure open_filter_input(const char* path, const char* mode, const char* output_path,
                           FileEnd& end);
 
