@@ -7,8 +7,8 @@ Usage: python_bench.py CLI DIR [MIB [FILES]]   (the parafold-cli to compare
 with, a scratch folder, the corpus size, the number of ~1 MB files for Dask)
 
 Run with a Python that has parafold installed (scripts/bench.sh makes one).
-Each figure is the best of a few rounds: the one least disturbed by the
-rest of the machine."""
+Each figure is the best of a few rounds, the one least disturbed by the
+rest of the machine; the cases compared take turns in each round."""
 
 import os
 import pathlib
@@ -49,21 +49,17 @@ def write_corpus(path, mib):
     """About `mib` MiB of prose wrapped near 70 columns with CR LF."""
     chunk = wrapped_chunk(CHUNK_BYTES, 70, "\r\n", 42)
     with open(path, "wb") as out:
-        for _ in range(max(1, (mib << 20) // len(chunk))):
+        for _ in range(max(1, -(-(mib << 20) // len(chunk)))):
             out.write(chunk)
     return path.stat().st_size
 
 
-def best(work):
-    """The least time of ROUNDS runs of `work`, and what it returned."""
-    times, result = [], None
-    for _ in range(ROUNDS):
-        result = None
-        os.sync()  # no case pays for the writes of the one before it
-        started = time.perf_counter()
-        result = work()
-        times.append(time.perf_counter() - started)
-    return min(times), result
+def timed(work):
+    """The seconds `work` takes, and what it returned."""
+    os.sync()  # no case pays for the writes of the one before it
+    started = time.perf_counter()
+    result = work()
+    return time.perf_counter() - started, result
 
 
 def run_cli(cli, args, folder):
@@ -100,14 +96,20 @@ def in_memory_and_files(cli, folder, mib):
     print()
     print(f"{'what':44} {'seconds':>8} {'MB/s':>8} {'ratio':>7}  same bytes  peak memory")
     for label, kwargs, args in (("plain", {}, []), ("--smart", {"smart": True}, ["-s"])):
-        cli_seconds, _ = best(lambda: run_cli(cli, [*args, "-o", "cli.txt", "corpus.txt"], folder))
-        expected = (folder / "cli.txt").read_bytes()
-        memory_seconds, joined = best(lambda: parafold.unwrap(data, **kwargs))
         code = ("import time, parafold\nstarted = time.perf_counter()\n"
                 f"parafold.unwrap_file('corpus.txt', 'py.txt', **{kwargs!r})\n"
                 "print(time.perf_counter() - started)")
-        runs = [in_child(code, folder) for _ in range(ROUNDS)]
-        file_seconds, file_peak = min(runs)
+        # The three take turns, so that a change in the machine's load meets all.
+        cli_times, memory_times, file_runs = [], [], []
+        for _ in range(ROUNDS):
+            cli_times.append(timed(lambda: run_cli(cli, [*args, "-o", "cli.txt", "corpus.txt"],
+                                                   folder))[0])
+            seconds, joined = timed(lambda: parafold.unwrap(data, **kwargs))
+            memory_times.append(seconds)
+            file_runs.append(in_child(code, folder))
+        cli_seconds, memory_seconds = min(cli_times), min(memory_times)
+        file_seconds, file_peak = min(file_runs)
+        expected = (folder / "cli.txt").read_bytes()
         same_file = (folder / "py.txt").read_bytes() == expected
         print(f"{'parafold-cli ' + label + ', file to file':44} {cli_seconds:8.3f} "
               f"{mb_per_s(size, cli_seconds):8.0f} {'1.00':>7}")
@@ -135,10 +137,10 @@ def dask_workers(folder, files):
     print()
     print(f"examples/dask_unwrap.py {' '.join(options)} on {files} files of about 1 MB")
     print(f"{'workers':>8} {'seconds':>8} {'whole run':>10} {'ratio':>7}")
-    results = {}
-    for workers in (1, 2):
-        times = []
-        for _ in range(ROUNDS):
+    # The rounds take turns, so that a change in the machine's load meets both.
+    times = {1: [], 2: []}
+    for _ in range(ROUNDS):
+        for workers in times:
             shutil.rmtree(out, ignore_errors=True)
             started = time.perf_counter()
             ran = subprocess.run([sys.executable, str(ROOT / "examples/dask_unwrap.py"),
@@ -147,11 +149,11 @@ def dask_workers(folder, files):
             whole = time.perf_counter() - started
             head, values = ran.stdout.splitlines()[:2]
             table = dict(zip(head.split(), values.split()))
-            times.append((float(table["seconds"]), whole))
-        results[workers] = min(times)
-        work, whole = results[workers]
-        ratio = work / results[1][0]
-        print(f"{workers:8} {work:8.2f} {whole:10.2f} {ratio:6.2f}x"
+            times[workers].append((float(table["seconds"]), whole))
+    one = min(times[1])[0]
+    for workers, runs in times.items():
+        work, whole = min(runs)
+        print(f"{workers:8} {work:8.2f} {whole:10.2f} {work / one:6.2f}x"
               + ("   (time of the work against one worker; goal <= 0.65x)" if workers == 2 else ""))
     shutil.rmtree(library)
     shutil.rmtree(out)

@@ -1,6 +1,7 @@
 """parafold.unwrap and parafold.unwrap_file against parafold-cli's bytes,
 their types, their failures and the interpreter they leave free."""
 
+import doctest
 import os
 import pathlib
 import pickle
@@ -95,6 +96,11 @@ def test_types_in_and_out(tmp_path, monkeypatch, cli):
     (tmp_path / "-").write_bytes(data)
     assert parafold.unwrap_file("-") == "-.ncr.txt"
     assert (tmp_path / "-.ncr.txt").read_bytes() == joined
+
+
+def test_the_documented_example():
+    tried = doctest.testmod(parafold)
+    assert tried.attempted > 0 and tried.failed == 0
 
 
 # Calls refused before any file is touched.
