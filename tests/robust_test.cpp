@@ -111,8 +111,6 @@ TEST(NoDescriptors, RunsFailSayingSo) {
     } rows[] = {
         {"the filter's input", 0, [&] { return reflow_between(in.c_str(), out.c_str(), 10).failure; }},
         {"the filter's output", 1, [&] { return reflow_between(in.c_str(), out.c_str(), 10).failure; }},
-        {"the unwrap's output", 1,
-         [&] { return smart_reflow_between(in.c_str(), out.c_str(), SmartOptions{}).failure; }},
         {"the e-reader road's input", 0,
          [&] { return run_request({in, out, "10", true, false, false}, nullptr).failure; }},
         {"the e-reader road's temporary file", 1,
