@@ -173,6 +173,29 @@ py::tuple explain_of(py::handle text, std::int32_t columns) {
     return py::make_tuple(outcome.failure, said);
 }
 
+// The name Python knows a failure by; nullptr past the last. The compiler
+// warns of a failure missing here.
+const char* name_of(Failure failure) {
+    switch (failure) {
+        case Failure::none: return "none";
+        case Failure::cant_find_input: return "cant_find_input";
+        case Failure::cant_read_input: return "cant_read_input";
+        case Failure::output_is_input: return "output_is_input";
+        case Failure::cant_create_output: return "cant_create_output";
+        case Failure::cant_write_output: return "cant_write_output";
+        case Failure::cant_write_report: return "cant_write_report";
+        case Failure::names_a_temp_file: return "names_a_temp_file";
+        case Failure::cant_write_first_temp: return "cant_write_first_temp";
+        case Failure::cant_read_second_temp: return "cant_read_second_temp";
+        case Failure::temp_files_changed: return "temp_files_changed";
+        case Failure::out_of_memory: return "out_of_memory";
+        case Failure::reader_left: return "reader_left";
+        case Failure::too_many_open_files: return "too_many_open_files";
+        case Failure::output_taken: return "output_taken";
+    }
+    return nullptr;
+}
+
 std::string_view reason_of(Failure failure) {
     std::string_view text = text_of(failure);
     if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
@@ -187,22 +210,10 @@ PYBIND11_MODULE(_parafold, m) {
     m.doc() = "The pipeline of parafold for the package's Python layer; use `parafold` instead.";
     m.attr("__version__") = PARAFOLD_VERSION;
 
-    py::enum_<Failure>(m, "Failure", "Why a run failed.")
-        .value("none", Failure::none)
-        .value("cant_find_input", Failure::cant_find_input)
-        .value("cant_read_input", Failure::cant_read_input)
-        .value("output_is_input", Failure::output_is_input)
-        .value("cant_create_output", Failure::cant_create_output)
-        .value("cant_write_output", Failure::cant_write_output)
-        .value("cant_write_report", Failure::cant_write_report)
-        .value("names_a_temp_file", Failure::names_a_temp_file)
-        .value("cant_write_first_temp", Failure::cant_write_first_temp)
-        .value("cant_read_second_temp", Failure::cant_read_second_temp)
-        .value("temp_files_changed", Failure::temp_files_changed)
-        .value("out_of_memory", Failure::out_of_memory)
-        .value("reader_left", Failure::reader_left)
-        .value("too_many_open_files", Failure::too_many_open_files)
-        .value("output_taken", Failure::output_taken);
+    py::enum_<Failure> failures(m, "Failure", "Why a run failed.");
+    for (int value = 0; const char* name = name_of(static_cast<Failure>(value)); ++value) {
+        failures.value(name, static_cast<Failure>(value));
+    }
 
     py::class_<RunOptions>(m, "RunOptions", "The options of a run, checked by the caller.")
         .def(py::init<>())

@@ -58,32 +58,17 @@ _P = TypeVar("_P", str, bytes, pathlib.Path)
 _MOST_COLUMNS = 2**31 - 1
 
 
-class Failure(enum.Enum):
-    """Why a run failed; :attr:`Error.failure` holds one."""
-
-    cant_find_input = "cant_find_input"
-    cant_read_input = "cant_read_input"
-    output_is_input = "output_is_input"
-    cant_create_output = "cant_create_output"
-    cant_write_output = "cant_write_output"
-    cant_write_report = "cant_write_report"
-    names_a_temp_file = "names_a_temp_file"
-    cant_write_first_temp = "cant_write_first_temp"
-    cant_read_second_temp = "cant_read_second_temp"
-    temp_files_changed = "temp_files_changed"
-    out_of_memory = "out_of_memory"
-    reader_left = "reader_left"
-    too_many_open_files = "too_many_open_files"
-    output_taken = "output_taken"
-
-    @property
-    def reason(self) -> str:
-        """The text ``parafold-cli`` prints for this failure."""
-        return _parafold.reason(getattr(_parafold.Failure, self.value))
+def _failure_reason(failure) -> str:
+    """The text ``parafold-cli`` prints for this failure."""
+    return _parafold.reason(_parafold.Failure.__members__[failure.value])
 
 
-if {f.value for f in Failure} != set(_parafold.Failure.__members__) - {"none"}:
-    raise ImportError("parafold: the extension module does not match its Python layer")
+# Why a run failed, by the engine's names (Failure.cant_find_input, ...);
+# Error.failure holds one, and its `reason` is the text parafold-cli prints.
+Failure = enum.Enum("Failure", [(name, name) for name in _parafold.Failure.__members__
+                                if name != "none"], module=__name__, qualname="Failure")
+Failure.__doc__ = "Why a run failed; :attr:`Error.failure` holds one."
+Failure.reason = property(_failure_reason)
 
 
 class Error(Exception):
@@ -299,7 +284,7 @@ def unwrap_file(src: PathArg, dst: Optional[PathArg] = None, *, columns: Columns
         inputs = {Failure.cant_find_input: src, Failure.cant_read_input: src}
         output = dst if dst is not None else result
         outputs = {f: output for f in (Failure.output_is_input, Failure.cant_create_output,
-                                       Failure.cant_write_output)}
+                                       Failure.cant_write_output, Failure.reader_left)}
         _raise_failure(raw, {**inputs, **outputs})
     if breaks_kept:
         _warn_not_wrapped()

@@ -22,6 +22,9 @@ class Failure(enum.IntEnum):
     reader_left: int
     too_many_open_files: int
     output_taken: int
+    reader_left: int
+    too_many_open_files: int
+    output_taken: int
 
 class RunOptions:
     # "given", "mean", "most-common" or "learned"
