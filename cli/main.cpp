@@ -16,6 +16,7 @@
 
 #include "cli/options.h"
 #include "cli/schedule.h"
+#include "cli/standard_streams.h"
 #include "ui/output_path.h"
 #include "ui/pipeline.h"
 
@@ -49,11 +50,17 @@ parafold::ProcessRequest request_for(const parafold::CliOptions& options,
                                      const std::string& file) {
     parafold::ProcessRequest request;
     request.input_path = file;
-    // Standard input's text goes to standard output unless -o says where.
-    request.output_path = options.output ? *options.output
-                          : file == parafold::standard_stream_path
-                              ? file
-                              : parafold::derive_output_path(file);
+    // Standard input's text goes to standard output unless -o says where,
+    // and --explain's report always does; any name of standard output is
+    // written as the stream it stands for.
+    std::string output = options.explain  ? std::string(parafold::standard_stream_path)
+                         : options.output ? *options.output
+                         : file == parafold::standard_stream_path
+                             ? file
+                             : parafold::derive_output_path(file);
+    request.output_path = parafold::names_standard_output(output)
+                              ? std::string(parafold::standard_stream_path)
+                              : std::move(output);
     request.column_text = options.columns                       ? *options.columns
                           : options.autodetect || options.smart ? "-1"
                                                                 : "56";
@@ -66,11 +73,13 @@ parafold::ProcessRequest request_for(const parafold::CliOptions& options,
     return request;
 }
 
-parafold::ProcessOutcome run_one(const parafold::ProcessRequest& request, std::FILE* report) {
+// Runs `run`, unless it was refused before it began.
+void run_one(FileRun& run, std::FILE* report) {
+    if (run.outcome.failure != parafold::Failure::none) return;
     try {
-        return parafold::run_request(request, report);
+        run.outcome = parafold::run_request(run.request, report);
     } catch (const std::bad_alloc&) {
-        return {parafold::Failure::out_of_memory, false};
+        run.outcome = {parafold::Failure::out_of_memory, false};
     }
 }
 
@@ -97,11 +106,19 @@ void tell(const FileRun& run, std::FILE* paths) {
 // Runs the files one after another, telling each as it ends.
 void run_in_turn(std::vector<FileRun>& runs, std::FILE* paths, std::FILE* report) {
     for (FileRun& run : runs) {
-        // --explain's report on standard output says which file it is of.
-        if (run.request.explain) std::printf("file: %s\n", run.file.c_str());
+        // --explain's report on standard output says which file it is of,
+        // unless standard output is that file.
+        if (run.request.explain && run.outcome.failure == parafold::Failure::none) {
+            if (parafold::ends_are_one_file(run.request.input_path.c_str(),
+                                            run.request.output_path.c_str())) {
+                run.outcome.failure = parafold::Failure::output_is_input;
+            } else {
+                std::printf("file: %s\n", run.file.c_str());
+            }
+        }
         // What was printed so far comes before the run's length report.
         std::fflush(stdout);
-        run.outcome = run_one(run.request, report);
+        run_one(run, report);
         tell(run, paths);
     }
 }
@@ -120,6 +137,13 @@ int checked_exit(int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any file is opened, so that none takes the number of a
+    // standard stream that the shell closed.
+    if (!parafold::hold_standard_descriptors()) {
+        std::fprintf(stderr, "%s: a standard stream is closed, and no null device can stand in\n",
+                     program);
+        return 1;
+    }
 #ifdef _WIN32
     // Narrow paths go to the file functions in the system's ANSI code page;
     // std::filesystem (which tells whether two paths name one file) converts
@@ -150,11 +174,16 @@ int main(int argc, char** argv) {
     bool any_to_standard_output = false;
     for (const std::string& file : options.files) {
         FileRun run{file, request_for(options, file), false, {}};
-        // --explain writes its report there in place of a file.
-        run.to_standard_output =
-            options.explain || run.request.output_path == parafold::standard_stream_path;
+        run.to_standard_output = run.request.output_path == parafold::standard_stream_path;
         any_to_standard_output = any_to_standard_output || run.to_standard_output;
         runs.push_back(std::move(run));
+    }
+    // Of two inputs with one output file, the first keeps its result.
+    std::vector<parafold::RunEnds> ends;
+    for (const FileRun& run : runs) ends.push_back({run.request.input_path, run.request.output_path});
+    const std::vector<bool> taken = parafold::outputs_taken(ends);
+    for (std::size_t j = 0; j < runs.size(); ++j) {
+        if (taken[j]) runs[j].outcome.failure = parafold::Failure::output_taken;
     }
     // When a text goes to standard output, nothing else may.
     std::FILE* const paths = any_to_standard_output ? stderr : stdout;
@@ -171,7 +200,7 @@ int main(int argc, char** argv) {
         }
         parafold::run_at_once(
             parafold::waits_of(uses), options.jobs,
-            [&](std::size_t j) { runs[j].outcome = run_one(runs[j].request, nullptr); },
+            [&](std::size_t j) { run_one(runs[j], nullptr); },
             [&](std::size_t j) { tell(runs[j], paths); });
     } else {
         run_in_turn(runs, paths, report);

@@ -9,40 +9,97 @@
 #include <thread>
 #include <unordered_map>
 
+#include "engine/io/file_identity.h"
 #include "ui/pipeline.h"
 
 namespace parafold {
 namespace {
 
-// What a file name stands for when runs are compared: the path made
-// absolute with its links resolved, so that two spellings of one file
-// meet.
+// The three kinds of key cannot meet: a path key starts with '=', an
+// identity key with '#', and the keys of standard input and output hold a
+// NUL, which no path can.
+const std::string standard_input_key("\0stdin", 6);
+const std::string standard_output_key("\0stdout", 7);
+
+std::string identity_key(const FileIdentity& identity) {
+    std::string key(1, '#');
+    key += std::to_string(identity.device);
+    key += ':';
+    key += std::to_string(identity.number);
+    return key;
+}
+
 std::string path_key(const std::string& path) {
-    try {
+    std::string key(1, '=');
+    key += path;
+    return key;
+}
+
+// The path a symbolic link that leads nowhere yet would create its file at.
+// More links than this in a row the system itself refuses to follow.
+std::filesystem::path through_links(std::filesystem::path path) {
+    constexpr int most_links = 40;
+    for (int link = 0; link < most_links; ++link) {
         std::error_code error;
-        const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
-        if (!error) return canonical.string();
-    } catch (...) {
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) break;
+        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+        if (error) break;
+        path = target.is_absolute() ? target : path.parent_path() / target;
     }
     return path;
 }
 
-// Standard input and output have keys no path can have.
-const std::string standard_input_key("\0stdin", 6);
-const std::string standard_output_key("\0stdout", 7);
-
 }  // namespace
+
+std::string file_key(const std::string& path) {
+    const FileIdentity identity = identity_of(path.c_str());
+    if (identity.known) return identity_key(identity);
+    try {
+        std::error_code error;
+        const std::filesystem::path canonical =
+            std::filesystem::weakly_canonical(through_links(path), error);
+        if (!error) return path_key(canonical.string());
+    } catch (...) {
+        // A path the library cannot take: compared as it is spelt.
+    }
+    return path_key(path);
+}
 
 std::vector<FileUse> uses_of(const std::string& input_path, const std::string& output_path) {
     std::vector<FileUse> uses;
+    // A standard stream is also the file behind it, if any.
+    auto standard = [&](const std::string& key, std::FILE* stream, bool writes) {
+        uses.push_back({key, true});
+        const FileIdentity identity = identity_of(stream);
+        if (identity.known && identity.regular) uses.push_back({identity_key(identity), writes});
+    };
     if (input_path == standard_stream_path) {
-        uses.push_back({standard_input_key, true});
+        standard(standard_input_key, stdin, false);
     } else {
-        uses.push_back({path_key(input_path), false});
+        uses.push_back({file_key(input_path), false});
     }
-    uses.push_back(
-        {output_path == standard_stream_path ? standard_output_key : path_key(output_path), true});
+    if (output_path == standard_stream_path) {
+        standard(standard_output_key, stdout, true);
+    } else {
+        uses.push_back({file_key(output_path), true});
+    }
     return uses;
+}
+
+std::vector<bool> outputs_taken(const std::vector<RunEnds>& runs) {
+    // The key of each output file, and the input first written into it.
+    std::unordered_map<std::string, std::string> inputs_by_output;
+    std::vector<bool> taken(runs.size(), false);
+    for (std::size_t j = 0; j < runs.size(); ++j) {
+        const RunEnds& ends = runs[j];
+        if (ends.output_path == standard_stream_path) continue;
+        // A stream gives other bytes each time it is read: a key of its own.
+        const std::string input =
+            names_stream(ends.input_path.c_str()) ? std::to_string(j) : file_key(ends.input_path);
+        const auto [first, added] = inputs_by_output.try_emplace(file_key(ends.output_path), input);
+        taken[j] = !added && first->second != input;
+    }
+    return taken;
 }
 
 std::vector<std::vector<std::size_t>> waits_of(const std::vector<std::vector<FileUse>>& runs) {

@@ -25,6 +25,25 @@ need_build_packages() {
     need_packages cmake make g++ libgtest-dev libbenchmark-dev man-db
 }
 
+# The packages the Python module, its tests and its Dask example need.
+need_python_packages() {
+    need_packages python3-dev python3-venv python3-setuptools python3-wheel python3-pip \
+        pybind11-dev python3-pybind11 python3-pytest python3-dask python3-distributed
+}
+
+# Makes a fresh virtual environment in the folder $1 (Debian's Python 3
+# with its packages) and installs the module from this checkout into it,
+# as the README tells a user to; its extension is built in
+# build/python-module, where later installs rebuild only what changed.
+# Extra arguments go to the module's CMake configuration.
+make_python_venv() {
+    local venv=$1
+    shift
+    rm -rf "$venv"
+    /usr/bin/python3 -m venv --system-site-packages "$venv"
+    PARAFOLD_CMAKE_ARGS="$*" "$venv/bin/pip" install --no-index --no-build-isolation --quiet .
+}
+
 jobs() { nproc 2>/dev/null || echo 2; }
 
 # Checks that a release is reproducible: makes two fresh clones of this

@@ -3,11 +3,15 @@
 // silent success or a damaged file.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/reflow/estimate.h"
 #include "engine/reflow/join.h"
@@ -91,6 +95,49 @@ TEST(OutOfMemory, SmartVocabularyFailsClearly) {
     EXPECT_EQ(run.outcome.status, static_cast<int>(Failure::out_of_memory));
     EXPECT_FALSE(exists(dir.file("out.txt")));
 #endif
+}
+
+// With no file descriptor left for the input, or for the output (here: the
+// first temporary file of the e-reader road), a run fails saying so rather
+// than that the input is missing or the disk full, and creates nothing.
+TEST(NoDescriptors, RunsFailSayingSo) {
+    TempDir dir;
+    write_file(dir.file("in.txt"), sample);
+    const std::string in = dir.file("in.txt"), out = dir.file("out.txt");
+    const struct {
+        const char* what;
+        int left;  // descriptors left free
+        std::function<Failure()> run;
+    } rows[] = {
+        {"the filter's input", 0, [&] { return reflow_between(in.c_str(), out.c_str(), 10).failure; }},
+        {"the filter's output", 1, [&] { return reflow_between(in.c_str(), out.c_str(), 10).failure; }},
+        {"the e-reader road's input", 0,
+         [&] { return run_request({in, out, "10", true, false, false}, nullptr).failure; }},
+        {"the e-reader road's temporary file", 1,
+         [&] { return run_request({in, out, "10", true, false, false}, nullptr).failure; }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const testing::ChildRun child = testing::run_in_child(
+            [&](std::FILE*) {
+                // Few enough that taking them all is quick.
+                constexpr rlim_t few = 64;
+                rlimit limit{};
+                if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 100;
+                limit.rlim_cur = std::min(limit.rlim_cur, few);
+                if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 101;
+                std::vector<int> taken;
+                for (int fd; (fd = open("/dev/null", O_RDONLY)) >= 0;) taken.push_back(fd);
+                if (static_cast<int>(taken.size()) < row.left) return 102;
+                for (int k = 0; k < row.left; ++k) close(taken[k]);
+                if (chdir(dir.path().c_str()) != 0) return 103;
+                return static_cast<int>(row.run());
+            },
+            false);
+        ASSERT_TRUE(child.ran) << child.why;
+        EXPECT_EQ(child.outcome.status, static_cast<int>(Failure::too_many_open_files));
+        EXPECT_FALSE(exists(out));
+    }
 }
 
 // Paths the system refuses fail as the defined messages say, and touch nothing.

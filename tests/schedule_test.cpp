@@ -5,11 +5,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "cli/schedule.h"
+#include "tests/test_files.h"
 
 namespace parafold {
 namespace {
@@ -46,6 +48,37 @@ TEST(WaitsOf, EachRunWaitsForThoseWhoseFilesItTouches) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         EXPECT_EQ(waits_of(row.runs), row.waits);
+    }
+}
+
+// A file is one file by every name: another spelling, a link of either
+// kind, and a path that names no file yet.
+TEST(FileKey, OneFileByAnyName) {
+    testing::TempDir dir;
+    namespace fs = std::filesystem;
+    testing::write_file(dir.file("a.txt"), "a");
+    testing::write_file(dir.file("b.txt"), "b");
+    fs::create_directory(dir.path() / "sub");
+    fs::create_hard_link(dir.path() / "a.txt", dir.path() / "hard.txt");
+    fs::create_symlink(dir.path() / "a.txt", dir.path() / "soft.txt");
+    fs::create_symlink("new.txt", dir.path() / "soft-new.txt");
+    const struct {
+        const char* one;
+        const char* other;
+        bool same;
+    } rows[] = {
+        {"a.txt", "./a.txt", true},
+        {"a.txt", "sub/../a.txt", true},
+        {"a.txt", "hard.txt", true},
+        {"a.txt", "soft.txt", true},
+        {"new.txt", "sub/../new.txt", true},
+        {"new.txt", "soft-new.txt", true},
+        {"a.txt", "b.txt", false},
+        {"new.txt", "sub/new.txt", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.one) + " " + row.other);
+        EXPECT_EQ(file_key(dir.file(row.one)) == file_key(dir.file(row.other)), row.same);
     }
 }
 

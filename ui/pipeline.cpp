@@ -20,11 +20,16 @@ bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool is_standard(const std::string& path) { return path == standard_stream_path; }
+// Whether a run's input, or its output, is one of the temporary files, by
+// any name or through a standard stream.
+bool input_is_temp_file(const std::string& path) {
+    return ends_are_one_file(path.c_str(), first_temp_name) ||
+           ends_are_one_file(path.c_str(), second_temp_name);
+}
 
-bool names_temp_file(const std::string& path) {
-    return !is_standard(path) &&
-           (same_file(path.c_str(), first_temp_name) || same_file(path.c_str(), second_temp_name));
+bool output_is_temp_file(const std::string& path) {
+    return ends_are_one_file(first_temp_name, path.c_str()) ||
+           ends_are_one_file(second_temp_name, path.c_str());
 }
 
 // The width the join step uses: the one place that decides it, for both
@@ -100,10 +105,12 @@ Failure hand_over(const HandOver& h, ByteDigest* of_read, ByteDigest* of_written
                   PieceStats* measured, Utf16Found* decode = nullptr,
                   const Utf16Found* encode = nullptr) {
     FileEnd in, out;
-    if (open_filter_input(h.from, "r+b", nullptr, in) != Failure::none) return h.cant_open;
+    if (open_filter_input(h.from, "r+b", nullptr, in) != Failure::none) {
+        return open_failure(in, h.cant_open);
+    }
     if (open_filter_output(h.to, "w+b", out) != Failure::none) {
         close_end(in);
-        return h.cant_create;
+        return open_failure(out, h.cant_create);
     }
     BlockSource file_in = file_source(in);
     BlockSource file_read = of_read ? digest_tap(file_in, *of_read) : file_in;
@@ -131,7 +138,7 @@ Failure hand_over(const HandOver& h, ByteDigest* of_read, ByteDigest* of_written
     if (!close_end(out) && streamed == Streamed::whole) streamed = Streamed::write_failed;
     if (failure != Failure::none) return failure;
     if (streamed == Streamed::read_failed) return h.cant_read;
-    if (streamed == Streamed::write_failed) return h.cant_write;
+    if (streamed == Streamed::write_failed) return write_failure(out, h.cant_write);
     return Failure::none;
 }
 
@@ -166,7 +173,7 @@ Failure reshape_through_temp_files(const ProcessRequest& request, std::FILE* rep
 
     // An output path that named no file when the run began may name one of
     // the temporary files now that both exist.
-    if (names_temp_file(request.output_path)) return Failure::names_a_temp_file;
+    if (output_is_temp_file(request.output_path)) return Failure::names_a_temp_file;
     const HandOver into_output{second_temp_name,
                                request.output_path.c_str(),
                                request.indent ? piecewise_indent : piecewise_copy,
@@ -185,13 +192,12 @@ Failure run_ereader_road(const ProcessRequest& request, std::FILE* report, bool&
     // The temporary files are overwritten and deleted: a user's file by one
     // of their names must be neither read as the input nor written as the
     // output. Nothing has been touched yet.
-    if (names_temp_file(request.input_path) || names_temp_file(request.output_path)) {
+    if (input_is_temp_file(request.input_path) || output_is_temp_file(request.output_path)) {
         return Failure::names_a_temp_file;
     }
     // The output is written only after the input was read whole, but a
-    // failed write would then leave neither. A stream is no file to lose.
-    if (!names_stream(request.input_path.c_str()) && !is_standard(request.output_path) &&
-        same_file(request.input_path.c_str(), request.output_path.c_str())) {
+    // failed write would then leave neither.
+    if (ends_are_one_file(request.input_path.c_str(), request.output_path.c_str())) {
         return Failure::output_is_input;
     }
     const Failure failure = reshape_through_temp_files(request, report, breaks_kept);

@@ -92,16 +92,15 @@ Failure write_joined(BlockSource& in, BlockSink& out, SmartJoin& join, std::stri
 // The report of --explain, written to `to` in place of an output file.
 Failure explain_to(std::FILE* to, BlockSource& text, const Learnt& learnt,
                    const SmartOptions& options) {
-    BlockSink sink{[to](const char* data, std::size_t size) {
-                       return std::fwrite(data, 1, size, to) == size;
-                   },
-                   {}};
+    // Standard output, as a whole filter run's output is.
+    FileEnd end{to, true, true};
+    BlockSink sink = file_sink(end);
     std::string report;
     const SmartJoinState join =
         start_join(learnt.layout, options.dehyphenate ? learnt.scan.get() : nullptr, &report);
-    const Failure failure = write_joined(text, sink, *join, &report);
-    if (failure == Failure::none && std::fflush(to) != 0) return Failure::cant_write_report;
-    return failure;
+    Failure failure = write_joined(text, sink, *join, &report);
+    if (!close_end(end) && failure == Failure::none) failure = Failure::cant_write_report;
+    return failure == Failure::cant_write_report ? write_failure(end, failure) : failure;
 }
 
 // The file road: opens both ends and runs the unwrap; the caller closes
