@@ -117,6 +117,10 @@ TEST(JudgeBlock, KeepsEachBreakForItsReason) {
          "Now the winds of evening,\nGo whispering over waters,\n"
          "In the shadows and silence,\nRemembering all that is gone.\n",
          {verse, verse, verse}},
+        {"verse of lines that run past the width", greedy,
+         "Now the winds of evening wander,\nWhispering over all the waters,\n"
+         "Gathering shadows and the silence,\nRemembering all that is now gone.\n",
+         {verse, verse, verse}},
         {"prose of full lines that start with capitals is no verse", greedy,
          "The winds of evening wander,\nWhispering over the waters,\n"
          "Gathering shadows and silence,\nRemembering all that is gone.\n",
@@ -206,11 +210,11 @@ TEST(JudgeBlock, KeepsEachBreakForItsReason) {
         {"unfilled: two short lines are no block of short lines", unfilled,
          "The day was over.\nThen home\n", {join}},
         {"lines that each open and close their emphasis are no prose",
-         TextLayout{.width = 40, .wrapped = true, .wrap_floor = 30},
+         TextLayout{.width = 42, .wrapped = true, .wrap_floor = 30},
          "    _the letter was burnt_\n    _and only this was left of_\n    _it, and no more_\n",
          {narrow_quote, narrow_quote}},
         {"prose set narrower and filled unevenly runs on",
-         TextLayout{.width = 40, .wrapped = true, .wrap_floor = 30},
+         TextLayout{.width = 42, .wrapped = true, .wrap_floor = 30},
          "    and so the men went\n    out to the fields where the\n    corn was high\n"
          "    and the sun was hot\n",
          {join, join, join}},

@@ -151,10 +151,12 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
                   at_most(smalls, breaks, tuning.verse_smalls) &&
                   at_least(punctuated, breaks, tuning.verse_punctuated);
     // Verse of long lines: a line of it may leave no room for the next
-    // line's first word, as a wrapped line does, though most do. Its
-    // median line is as wide as wrapped lines nearly are.
+    // line's first word, as a wrapped line does, though most do, or some
+    // line runs past the width, as no wrapped line does. Its median line is
+    // as wide as wrapped lines nearly are.
     if (signs.verse && count >= static_cast<std::size_t>(tuning.least_long_verse_lines) &&
-        at_least(punctuated, breaks, tuning.long_verse_punctuated) && signs.fitting) {
+        at_least(punctuated, breaks, tuning.long_verse_punctuated) &&
+        (signs.fitting || widest > layout.width)) {
         std::int32_t widths[smart_held_lines];
         const std::size_t measured = std::min(breaks, std::size(widths));
         for (std::size_t i = 0; i < measured; ++i) widths[i] = lines[i].width;

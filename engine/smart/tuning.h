@@ -103,7 +103,7 @@ struct Tuning {
 
     // A quote set narrower than the body leaves at least this many columns
     // free on every line; so does a line that ends early in greedy text.
-    std::int32_t narrow_margin = 8;
+    std::int32_t narrow_margin = 10;
     // Verse: at least this many lines, this share of them starting with a
     // capital, hardly any with a small letter, and half ending in
     // punctuation (prose lines start with small letters nearly always).
