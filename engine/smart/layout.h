@@ -41,7 +41,7 @@ struct TextLayout {
     bool print_style = false;        // paragraphs start with an indented line, not a blank one
     bool two_spaces = false;         // sentences inside lines are followed by two spaces
     bool bound_numbers = false;      // a word and a number after it ("Section 4") never part
-    bool long_blocks = false;        // blocks of lines are long: no blank lines between paragraphs
+    bool long_blocks = false;        // blocks are long: no blank lines between paragraphs
     bool speakers = false;           // names in capitals, repeating, head the speeches of a play
 };
 

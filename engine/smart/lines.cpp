@@ -299,17 +299,43 @@ std::size_t first_word_end(std::string_view body) {
     return end;
 }
 
-// Bytes that open a quotation or an emphasis before a line's first letter.
-std::size_t opening_bytes(std::string_view word) {
+// Quotation marks of 8-bit text (Latin-1 and the Windows code page):
+// guillemets, which open or close by the language's custom, and the
+// Windows code page's curly quotes.
+bool is_quote_byte(unsigned char c) {
+    return c == 0xAB || c == 0xBB || c == 0x84 || c == 0x8B || c == 0x9B ||
+           (c >= 0x91 && c <= 0x94);
+}
+
+// The bytes of a dash at `at`: '-', or – — in UTF-8 or the Windows code page.
+std::size_t dash_bytes(std::string_view word, std::size_t at, bool utf8) {
+    if (word[at] == '-') return 1;
+    if (!utf8) return byte(word[at]) == 0x96 || byte(word[at]) == 0x97 ? 1 : 0;
+    return word.substr(at, 2) == "\xE2\x80" && at + 2 < word.size() &&
+                   (byte(word[at + 2]) == 0x93 || byte(word[at + 2]) == 0x94)
+               ? 3
+               : 0;
+}
+
+Case case_at(std::string_view text, bool utf8);
+
+// Bytes that open a quotation, an emphasis or a speech before a line's
+// first letter. Guillemets open a quotation in either direction (French
+// « », German » «); dashes open a speech before a capital, as many
+// languages set dialogue ("--Oui", "—Oui").
+std::size_t opening_bytes(std::string_view word, bool utf8) {
     if (!word.empty() && is_ascii_letter(word[0])) return 0;  // most words
     std::size_t at = 0;
     while (at < word.size()) {
         const char c = word[at];
         if (c == '"' || c == '\'' || c == '(' || c == '[' || c == '_' || c == '*') {
             ++at;
-        } else if (word.substr(at, 2) == "\xC2\xAB" || word.substr(at, 2) == "\xC2\xBF" ||
-                   word.substr(at, 2) == "\xC2\xA1") {  // « ¿ ¡
-            at += 2;
+        } else if (!utf8) {
+            if (!is_quote_byte(byte(c)) && byte(c) != 0xBF && byte(c) != 0xA1) break;  // ¿ ¡
+            ++at;
+        } else if (word.substr(at, 2) == "\xC2\xAB" || word.substr(at, 2) == "\xC2\xBB" ||
+                   word.substr(at, 2) == "\xC2\xBF" || word.substr(at, 2) == "\xC2\xA1") {
+            at += 2;  // « » ¿ ¡
         } else if (word.substr(at, 2) == "\xE2\x80" && at + 2 < word.size() &&
                    (byte(word[at + 2]) == 0x9C || byte(word[at + 2]) == 0x98 ||
                     byte(word[at + 2]) == 0x9E)) {  // “ ‘ „
@@ -318,38 +344,52 @@ std::size_t opening_bytes(std::string_view word) {
             break;
         }
     }
-    return at;
+    if (at > 0 || word.empty()) return at;
+    std::size_t dashes = 0;
+    while (dashes < word.size()) {
+        const std::size_t dash = dash_bytes(word, dashes, utf8);
+        if (dash == 0) break;
+        dashes += dash;
+    }
+    return dashes > 0 && case_at(word.substr(dashes), utf8) == Case::upper ? dashes : 0;
 }
 
 // The case of the letter at the start of `text`: ASCII, and the Latin-1
-// letters of UTF-8 (C3 80 to C3 BF).
-Case case_at(std::string_view text) {
+// letters, in UTF-8 (C3 80 to C3 BF) or, in 8-bit text, as single bytes
+// (C0 to FF).
+Case case_at(std::string_view text, bool utf8) {
     if (text.empty()) return Case::none;
     if (is_ascii_upper(text[0])) return Case::upper;
     if (is_ascii_lower(text[0])) return Case::lower;
-    if (byte(text[0]) == 0xC3 && text.size() >= 2) {
-        const unsigned char second = byte(text[1]);
-        if (second >= 0x80 && second <= 0x9E && second != 0x97) return Case::upper;
-        if (second >= 0x9F && second <= 0xBF && second != 0xB7) return Case::lower;
+    unsigned char letter = byte(text[0]);
+    if (utf8) {
+        if (letter != 0xC3 || text.size() < 2) return Case::none;
+        letter = static_cast<unsigned char>(byte(text[1]) + 0x40);  // C3 80 is U+00C0
     }
+    if (letter >= 0xC0 && letter <= 0xDE && letter != 0xD7) return Case::upper;  // not ×
+    if (letter >= 0xDF && letter != 0xF7) return Case::lower;                     // not ÷
     return Case::none;
 }
 
-// Whether `text` ends in a closing quotation mark or bracket: one byte, or
-// ” ’ » in UTF-8; `size` gets its bytes.
-bool ends_closing(std::string_view text, std::size_t& size) {
+// Whether `text` ends in a closing quotation mark or bracket: one byte
+// (also a quotation mark of 8-bit text), or ” ’ “ » « in UTF-8; `size`
+// gets its bytes.
+bool ends_closing(std::string_view text, std::size_t& size, bool utf8) {
     if (text.empty() || is_ascii_letter(text.back())) return false;  // most lines
     const char last = text.back();
-    if (last == '"' || last == '\'' || last == ')' || last == ']' || last == '_') {
+    if (last == '"' || last == '\'' || last == ')' || last == ']' || last == '_' ||
+        (!utf8 && is_quote_byte(byte(last)))) {
         size = 1;
         return true;
     }
+    if (!utf8) return false;
     if (text.size() >= 3 && text.substr(text.size() - 3, 2) == "\xE2\x80" &&
-        (byte(last) == 0x9D || byte(last) == 0x99)) {
+        (byte(last) == 0x9D || byte(last) == 0x99 || byte(last) == 0x9C)) {
         size = 3;
         return true;
     }
-    if (text.size() >= 2 && text.substr(text.size() - 2) == "\xC2\xBB") {
+    if (text.size() >= 2 &&
+        (text.substr(text.size() - 2) == "\xC2\xBB" || text.substr(text.size() - 2) == "\xC2\xAB")) {
         size = 2;
         return true;
     }
@@ -520,7 +560,7 @@ constexpr std::size_t title_word = 4;
 // "the"), and the last word is not ("and"): a title ends on a word of
 // weight. Digits, a comma or a semicolon, ':', '/' or '@' make it a list
 // of names, a path or an address instead. 0 otherwise.
-std::uint8_t title_words_of(std::string_view body) {
+std::uint8_t title_words_of(std::string_view body, bool utf8) {
     // Most lines that start with a capital end on a small word: one look
     // at the last word first.
     std::size_t last = body.size();
@@ -540,7 +580,7 @@ std::uint8_t title_words_of(std::string_view body) {
         const std::size_t start = i;
         while (i < body.size() && is_letter(body[i])) ++i;
         if (start == i) break;
-        const Case first = case_at(body.substr(start));
+        const Case first = case_at(body.substr(start), utf8);
         last_small = first == Case::lower;
         if (i - start < title_word) {
             small_word = small_word || last_small;
@@ -596,9 +636,9 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
                        std::memchr(body.data(), ' ', body.size() - words.size()) != nullptr;
     facts.starts_letter = is_letter(body[0]);
     facts.starts_digit = is_digit(word[0]);
-    const std::size_t opening = opening_bytes(word);
+    const std::size_t opening = opening_bytes(word, utf8);
     facts.opens = opening > 0;
-    facts.starts = case_at(word.substr(opening));
+    facts.starts = case_at(word.substr(opening), utf8);
     if (facts.multi_word && (is_ascii_upper(word[0]) || word[0] == '(')) {
         const std::string_view rest = trim_left(words.substr(word_end));
         if (!rest.empty() && is_digit(rest[0])) {
@@ -622,7 +662,7 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
         facts.marked = end >= 2 && body[end - 1] == body[0];
     }
     facts.question_end = last == '?';
-    if (!facts.punct_end && ends_closing(body, closing)) {
+    if (!facts.punct_end && ends_closing(body, closing, utf8)) {
         facts.punct_end = facts.closing_end = true;
         facts.sentence_end = closing < n && ends_sentence(body[n - 1 - closing]);
     }
@@ -630,7 +670,7 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     if (!is_ascii_lower(body[0])) {
         facts.label = label_of(body);
         facts.speaker = speaker_of(body, facts.speaker_alone);
-        if (facts.starts == Case::upper) facts.title_words = title_words_of(body);
+        if (facts.starts == Case::upper) facts.title_words = title_words_of(body, utf8);
     }
     facts.number_end = is_digit(last) && ends_in_number(body);
     facts.column = column_after_gap(body, parts.indent, parts.tabs, utf8);

@@ -223,13 +223,14 @@ Verdict judge_break(const LineFacts& a, const LineFacts& b, bool a_starts,
     if (a.title_words >= tuning.title_words && b.title_words >= tuning.title_words - 1 &&
         b.width < layout.wrap_floor)
         return Verdict::heading;
-    // Where lines were not filled to a width and paragraphs are not set
-    // apart, the end of a sentence (not a question, often asked inside a
-    // paragraph), of a quotation or before one, followed by a new sentence
-    // or quotation, is the only sign of a paragraph's end.
-    if (layout.wrapping == Wrapping::unfilled && layout.long_blocks &&
+    // Where paragraphs are not set apart and lines were not filled
+    // greedily, the end of a sentence (not a question, often asked inside a
+    // paragraph), of a quotation or before one, before a new sentence, a
+    // quotation, a speech or a number, is the only sign of a paragraph's
+    // end left.
+    if (layout.long_blocks &&
         ((a.sentence_end && !a.question_end) || a.colon_end || a.closing_end) &&
-        (b_capital || b.opens))
+        layout.wrapping != Wrapping::greedy && (b_capital || b.opens || b.starts_digit))
         return Verdict::sentence_end;
     // A short line before a capital: where fitting words are not rare A
     // must also leave room for B's first word; where lines were not filled

@@ -68,9 +68,9 @@ struct Tuning {
     std::int64_t least_units = 24;
     Share parted_units_share{1, 20};
     // Paragraphs of prose are seldom longer than this many lines on
-    // average: blocks longer than that hold several paragraphs, not set
-    // apart by blank lines.
-    std::int64_t long_block_lines = 20;
+    // average (a long one has half as many): blocks longer than that hold
+    // several paragraphs, not set apart by blank lines.
+    std::int64_t long_block_lines = 40;
     // A play names its speakers in capitals at the start of their speeches
     // ("HELMER.", "THE NAVVY:") many times: at least this many lines, with
     // each name found this many times on average, where a line that only
