@@ -667,10 +667,15 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
         facts.sentence_end = closing < n && ends_sentence(body[n - 1 - closing]);
     }
     facts.hyphen_end = n >= 2 && last == '-' && is_letter(body[n - 2]);
+    // Most lines start with a word of small letters, which starts no
+    // label, no name in capitals and no title; a capitalised word starts
+    // no label and no name either.
     if (!is_ascii_lower(body[0])) {
-        facts.label = label_of(body);
-        facts.speaker = speaker_of(body, facts.speaker_alone);
-        if (facts.starts == Case::upper) facts.title_words = title_words_of(body, utf8);
+        const bool word = n >= 2 && is_ascii_letter(body[0]) && is_ascii_letter(body[1]);
+        if (!word) facts.label = label_of(body);
+        if (!word || is_ascii_upper(body[1])) facts.speaker = speaker_of(body, facts.speaker_alone);
+        if (facts.starts == Case::upper && !(word && is_ascii_upper(body[1])))
+            facts.title_words = title_words_of(body, utf8);  // not a line in capitals
     }
     facts.number_end = is_digit(last) && ends_in_number(body);
     facts.column = column_after_gap(body, parts.indent, parts.tabs, utf8);
