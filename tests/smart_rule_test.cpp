@@ -243,6 +243,32 @@ TEST(JudgeBlock, KeepsEachBreakForItsReason) {
     }
 }
 
+// The gap of three blanks or a tab that parts a table's columns, wherever
+// it falls in steps of 16 and 32 bytes: the column where the body goes on.
+TEST(LineFacts, FindsTheSecondColumn) {
+    const std::string x30(30, 'x');
+    const struct {
+        const char* name;
+        std::string line;
+        std::int32_t column;
+    } rows[] = {
+        {"a short line", "ab   cd", 5},
+        {"two blanks are no gap", "ab  cd ef", 0},
+        {"indentation is no gap", "    ab cd", 0},
+        {"a tab", "ab\tcd", 8},
+        {"a line of 16 to 31 bytes", "word word word   next", 17},
+        {"a gap across 32 bytes", x30 + " y   " + x30, 35},
+        {"a gap that ends a step of 32 bytes", x30 + "   y" + x30, 33},
+        {"a gap in the last step", x30 + x30 + " y   z", 65},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::vector<LineFacts> facts = facts_of(row.line + "\n", false);
+        ASSERT_EQ(facts.size(), 1u);
+        EXPECT_EQ(facts[0].column, row.column);
+    }
+}
+
 // ---------------------------------------------------------------- layout
 
 struct Style {

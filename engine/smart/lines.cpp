@@ -482,10 +482,11 @@ std::size_t first_gap(std::string_view body) {
     if (size >= 32) {
         std::uint64_t carry = 0;  // the last two bytes of the step before that are blanks
         for (;; i += 32) {
-            // The last step ends at the body's end, over bytes looked at before.
+            // The last step ends at the body's end, over bytes the step
+            // before looked at: a run across its start was seen there.
             if (i + 32 > size) {
                 i = size - 32;
-                carry = std::uint64_t{data[i - 2] == ' '} | (std::uint64_t{data[i - 1] == ' '} << 1);
+                carry = 0;
             }
             const std::uint64_t blanks =
                 simd::byte_mask(simd::equal_to(simd::load16(data + i), ' ')) |
