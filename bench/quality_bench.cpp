@@ -497,16 +497,18 @@ struct Method {
     int (*run)(const char* in, const char* out);
 };
 
+int ok(parafold::Failure failure) { return failure == parafold::Failure::none ? 0 : 1; }
+
 int run_dialog_rule(const char* in, const char* out) {
-    return parafold::reflow_file(in, out, 56, nullptr);
+    return ok(parafold::reflow_file(in, out, {}).failure);
 }
 int run_smart(const char* in, const char* out) {
-    return parafold::smart_reflow_file(in, out, {}, nullptr);
+    return ok(parafold::smart_reflow_file(in, out, {}).failure);
 }
 int run_smart_dehyphenate(const char* in, const char* out) {
     parafold::SmartOptions options;
     options.dehyphenate = true;
-    return parafold::smart_reflow_file(in, out, options, nullptr);
+    return ok(parafold::smart_reflow_file(in, out, options).failure);
 }
 
 const Method methods[] = {

@@ -54,9 +54,8 @@ constexpr const char* usage_text =
     "  -j, --jobs N         work on N files at once (default 1; 0: one per processor).\n"
     "                       Paths and messages still come in the order of the FILEs,\n"
     "                       and every output holds what a run of its own would write:\n"
-    "                       a file that another FILE writes waits for it. With -2 or\n"
-    "                       -i (which share the temporary files) and with --explain\n"
-    "                       the files run one at a time\n"
+    "                       a file that another FILE writes waits for it. With\n"
+    "                       --explain or -v the files run one at a time\n"
     "  -s, --smart          reading-quality unwrap instead of the dialog's rule: joins\n"
     "                       every wrapped line, whatever its last character, and keeps\n"
     "                       the breaks of headings, verse, lists, quotes and paragraph\n"
@@ -72,9 +71,6 @@ constexpr const char* usage_text =
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
     "\n"
-    "With -2 or -i the temporary files parafoldtemp.txt and parafoldtemp2.txt are\n"
-    "written to the current folder and deleted again.\n"
-    "\n"
     "Standard input and output, and pipes, FIFOs and devices named as FILE or PATH,\n"
     "are read or written once, front to back. What must be known before the first\n"
     "line is joined (the mean line length of -c -1 and -a, the width --smart\n"
@@ -86,7 +82,7 @@ constexpr const char* usage_text =
     "Exit status: 0 when every FILE was aligned, 1 when any failed, 2 for a usage error.\n";
 
 struct Options {
-    std::string column_text = "56";
+    std::string column_text;  // as given with --columns
     bool columns_given = false;
     bool autodetect = false, two_lines = false, indent = false, verbose = false;
     bool smart = false, dehyphenate = false, explain = false;
@@ -261,28 +257,36 @@ struct FileRun {
     parafold::ProcessOutcome outcome;
 };
 
-// The request for `file`, with the options the dialog would show. What the
-// user asked of the width is stated here once, in the request's terms, and
-// the pipeline decides it: without --columns, -a on the plain road and
-// --smart ask for an estimate ("-1"), as the dialog's column field may;
-// on the e-reader road -a estimates whatever the column text says.
+// The request for `file`, with the options the dialog would show. The width
+// is typed here, once: --columns as the dialog's field reads it (-1 the
+// mean line length), -a the mean on the plain road and the most common
+// length less 6 on the e-reader road (whatever --columns says there), and
+// --smart its own estimate unless --columns gives one above 0.
 parafold::ProcessRequest request_for(const Options& options, const std::string& file) {
+    using parafold::Width;
+    using parafold::WidthRule;
     parafold::ProcessRequest request;
     request.input_path = file;
-    // Standard input's text goes to standard output unless -o says where.
+    // Standard input's text goes to standard output unless -o says where;
+    // --explain's report goes there in place of a file.
     request.output_path = options.output_given ? options.output_path
-                          : file == parafold::standard_stream_path
-                              ? file
+                          : file == parafold::standard_stream_path || options.explain
+                              ? parafold::standard_stream_path
                               : parafold::derive_output_path(file);
-    request.column_text = options.columns_given                     ? options.column_text
-                          : options.autodetect || options.smart ? "-1"
-                                                                : "56";
-    request.two_lines = options.two_lines;
-    request.indent = options.indent;
-    request.autodetect = options.autodetect;
-    request.smart = options.smart;
-    request.dehyphenate = options.dehyphenate;
-    request.explain = options.explain ? stdout : nullptr;
+    parafold::UnwrapOptions& how = request.options;
+    how.two_lines = options.two_lines;
+    how.indent = options.indent;
+    how.smart = options.smart;
+    how.dehyphenate = options.dehyphenate;
+    how.explain = options.explain;
+    const bool ereader = options.two_lines || options.indent;
+    if (options.columns_given) {
+        how.width = parafold::width_of_fields(options.column_text, options.autodetect, ereader);
+    } else if (options.autodetect) {
+        how.width = Width{ereader ? WidthRule::most_common_less_6 : WidthRule::mean, 0};
+    } else {
+        how.width = options.smart ? Width{WidthRule::learned, 0} : Width{};
+    }
     return request;
 }
 
@@ -318,7 +322,7 @@ void tell(const FileRun& run, std::FILE* paths) {
 void run_in_turn(std::vector<FileRun>& runs, std::FILE* paths, std::FILE* report) {
     for (FileRun& run : runs) {
         // --explain's report on standard output says which file it is of.
-        if (run.request.explain) std::printf("file: %s\n", run.file.c_str());
+        if (run.request.options.explain) std::printf("file: %s\n", run.file.c_str());
         // What was printed so far comes before the run's length report.
         std::fflush(stdout);
         run.outcome = run_one(run.request, report);
@@ -477,11 +481,10 @@ int main(int argc, char** argv) {
     std::FILE* const paths = any_to_standard_output ? stderr : stdout;
     std::FILE* const report = options.verbose ? paths : nullptr;
 
-    // E-reader runs share the temporary files of the current folder, and
-    // tell their length reports as they go, as --explain tells its report:
-    // they run in turn. Other files run on worker threads, one or more,
-    // while this thread tells them.
-    if (runs.size() > 1 && !options.two_lines && !options.indent && !options.explain) {
+    // The reports of --explain and -v are told as the runs go: those run in
+    // turn. Other files run on worker threads, one or more, while this
+    // thread tells them.
+    if (runs.size() > 1 && !options.explain && !options.verbose) {
         run_at_once(runs, options.jobs, paths);
     } else {
         run_in_turn(runs, paths, report);

@@ -10,6 +10,7 @@
 
 #include "engine/smart/join.h"
 #include "engine/io/utf16.h"
+#include "tests/utf16_text.h"
 #include "tests/test_files.h"
 
 namespace parafold {
@@ -386,13 +387,9 @@ TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
 
 // ------------------------------------------------------------------ files
 
-using testing::Outcome;
-
-Outcome smart_captured(const std::string& in, const std::string& out, const SmartOptions& options,
-                       SmartReport* report = nullptr) {
-    return testing::capture([&](std::FILE* messages) {
-        return smart_reflow_file(in.c_str(), out.c_str(), options, messages, report);
-    });
+Failure smart_file(const std::string& in, const std::string& out, const SmartOptions& options,
+                   SmartReport* report = nullptr) {
+    return smart_reflow_file(in.c_str(), out.c_str(), options, report).failure;
 }
 
 // About 700 KB: the file road reads it in several blocks into one buffer.
@@ -403,9 +400,7 @@ TEST(SmartReflowFile, JoinsAndReportsTheWidth) {
     for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     write_file(dir.file("in.txt"), crlf);
     SmartReport report;
-    const Outcome run = smart_captured(dir.file("in.txt"), dir.file("out.txt"), {}, &report);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.messages, "");
+    EXPECT_EQ(smart_file(dir.file("in.txt"), dir.file("out.txt"), {}, &report), Failure::none);
     EXPECT_TRUE(report.wrapped);
     EXPECT_EQ(report.width, static_cast<std::int32_t>(widest_line(text)));
     EXPECT_EQ(read_file(dir.file("out.txt")), smart_reflow_text(text, 0, false));
@@ -422,11 +417,7 @@ TEST(SmartReflowFile, KeepsUtf16AsItCame) {
     const std::string utf8 = wrapped_text(66, 40000, true, 9) + "\xF0\x9F\x98\x80 and\n";
     const std::string joined = smart_reflow_text(utf8, 0, false);
     auto in_utf16 = [](ByteOrder order, const std::string& text) {
-        Utf16Encoder encoder;
-        encoder.order = order;
-        std::string out(utf16_mark_of(order));
-        encode_utf16(encoder, text.data(), text.size(), out);
-        return out;
+        return testing::utf16_text(text, order);
     };
     const struct {
         const char* name;
@@ -443,7 +434,7 @@ TEST(SmartReflowFile, KeepsUtf16AsItCame) {
         SCOPED_TRACE(row.name);
         write_file(dir.file("in.txt"), row.in);
         SmartReport report;
-        EXPECT_EQ(smart_captured(dir.file("in.txt"), dir.file("out.txt"), {}, &report).status, 0);
+        EXPECT_EQ(smart_file(dir.file("in.txt"), dir.file("out.txt"), {}, &report), Failure::none);
         EXPECT_TRUE(read_file(dir.file("out.txt")) == row.out);
         if (row.in.size() > 2) {
             EXPECT_EQ(report.width, static_cast<std::int32_t>(widest_line(utf8)));
@@ -465,9 +456,8 @@ TEST(SmartReflowFile, DehyphenationLeavesTheLayoutAlone) {
         SmartOptions options;
         options.dehyphenate = dehyphenate;
         SmartReport report;
-        const Outcome run =
-            smart_captured(dir.file("in.txt"), dir.file("out.txt"), options, &report);
-        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(smart_file(dir.file("in.txt"), dir.file("out.txt"), options, &report),
+                  Failure::none);
         EXPECT_TRUE(report.wrapped);
         EXPECT_EQ(report.width, static_cast<std::int32_t>(widest_line(body)));
     }
@@ -479,20 +469,17 @@ TEST(SmartReflowFile, FailuresSayWhyAndTouchNothing) {
     const SmartOptions options;
     struct Case {
         const char* name;
-        std::string in, out, message;
+        std::string in, out;
+        Failure failure;
     } cases[] = {
-        {"missing input", dir.file("none.txt"), dir.file("out.txt"),
-         "Can't find the input file.\n"},
-        {"output is the input", dir.file("in.txt"), dir.file("./in.txt"),
-         "Sorry, the output file is the input file.\n"},
+        {"missing input", dir.file("none.txt"), dir.file("out.txt"), Failure::cant_find_input},
+        {"output is the input", dir.file("in.txt"), dir.file("./in.txt"), Failure::output_is_input},
         {"output cannot be created", dir.file("in.txt"), dir.file("no/such/dir/out.txt"),
-         "Sorry, can't create the output file. Could be write protect or no free space.\n"},
+         Failure::cant_create_output},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Outcome run = smart_captured(c.in, c.out, options);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.messages, c.message);
+        EXPECT_EQ(smart_file(c.in, c.out, options), c.failure);
     }
     EXPECT_EQ(read_file(dir.file("in.txt")), "some text\n");
     EXPECT_FALSE(testing::exists(dir.file("out.txt")));
@@ -505,7 +492,7 @@ TEST(SmartReflowFile, ReadsReadOnlyInput) {
     ::chmod(dir.file("in.txt").c_str(), 0444);
     SmartOptions options;
     options.columns = 40;
-    EXPECT_EQ(smart_captured(dir.file("in.txt"), dir.file("out.txt"), options).status, 0);
+    EXPECT_EQ(smart_file(dir.file("in.txt"), dir.file("out.txt"), options), Failure::none);
     EXPECT_EQ(read_file(dir.file("out.txt")), "one\ntwo\n");
 }
 

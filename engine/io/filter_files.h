@@ -33,10 +33,13 @@ struct FileEnd {
 };
 
 // What a filter run over two files reports: how it ended, and digests of
-// the bytes it read from its input and wrote to its output.
+// the bytes it read from its input (in its last pass over it) and wrote to
+// its output.
 struct FilterOutcome {
     Failure failure = Failure::none;
     ByteDigest read, written;
+    // Every pass over the input read the same bytes (see digest_tap).
+    bool read_alike = true;
 };
 
 // Opens the input (with `mode` when it is not a stream), unbuffered.
