@@ -497,18 +497,16 @@ struct Method {
     int (*run)(const char* in, const char* out);
 };
 
-int ok(parafold::Failure failure) { return failure == parafold::Failure::none ? 0 : 1; }
-
 int run_dialog_rule(const char* in, const char* out) {
-    return ok(parafold::reflow_file(in, out, {}).failure);
+    return parafold::status_of(parafold::reflow_file(in, out, {}).failure);
 }
 int run_smart(const char* in, const char* out) {
-    return ok(parafold::smart_reflow_file(in, out, {}).failure);
+    return parafold::status_of(parafold::smart_reflow_between(in, out, {}).failure);
 }
 int run_smart_dehyphenate(const char* in, const char* out) {
     parafold::SmartOptions options;
     options.dehyphenate = true;
-    return ok(parafold::smart_reflow_file(in, out, options).failure);
+    return parafold::status_of(parafold::smart_reflow_between(in, out, options).failure);
 }
 
 const Method methods[] = {

@@ -80,8 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::string out = scratch_file("smart-out.txt");
     write_bytes(in, text);
     SmartReport report;
-    expect_equal("smart_reflow_file failure", 0,
-                 static_cast<int>(smart_reflow_file(in.c_str(), out.c_str(), options, &report).failure));
+    expect_equal("smart_reflow_between failure", static_cast<int>(Failure::none),
+                 static_cast<int>(smart_reflow_between(in.c_str(), out.c_str(), options, &report)
+                                      .failure));
     const std::string got = read_bytes(out);
     if (got.find('\r') != std::string::npos) difference("no CR in the output", "", got);
     const std::string kept = without_white_space(text);

@@ -30,6 +30,12 @@ echo "== parafold-cli: standard input to standard output, and --jobs 2 on 300 fi
 build/release/bench/cli_bench "$dir" "$mib" 300
 
 echo
+echo "== Python module: unwrap() and unwrap_file() against parafold-cli, Dask with 1 and 2 workers"
+need_python_packages
+make_python_venv build/python-venv
+build/python-venv/bin/python bench/python_bench.py build/release/cli/parafold-cli "$dir" "$mib" 300
+
+echo
 echo "== reading quality: the dialog's rule against --smart, on Debian's own texts"
 TMPDIR="$dir" build/release/bench/parafold_quality_bench --mb "$mib" \
     /usr/share/common-licenses /usr/share/doc

@@ -11,7 +11,6 @@
 # Usage: scripts/test-release.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 . scripts/lib.sh
 . scripts/wine.sh
 
@@ -49,29 +48,5 @@ started=$SECONDS
 )
 echo "end to end: $((SECONDS - started)) s"
 
-echo "== reproducible: two fresh clones of $(git rev-parse --short HEAD)"
-clones=build/reproducible
-rm -rf "$clones"
-for dir in "$clones/one/parafold" "$clones/the-second-clone/in/a/deeper/folder"; do
-    started=$SECONDS
-    git clone --quiet --no-checkout "$root" "$dir"
-    git -C "$dir" fetch --quiet "$root" HEAD
-    git -C "$dir" checkout --quiet --detach FETCH_HEAD
-    (cd "$dir" && scripts/package-windows.sh >package.log 2>&1) ||
-        { echo "packaging in $dir failed; see $dir/package.log" >&2; exit 1; }
-    echo "$dir: cloned, built and packaged in $((SECONDS - started)) s"
-done
-others=("$clones/the-second-clone/in/a/deeper/folder/dist")
-if [ -z "$(git status --porcelain --untracked-files=no)" ]; then
-    others+=(dist)
-else
-    echo "(this checkout has uncommitted changes: its zips are not compared)"
-fi
-for zip_name in "${zips[@]}"; do
-    for other in "${others[@]}"; do
-        cmp "$clones/one/parafold/dist/$zip_name" "$other/$zip_name"
-    done
-    echo "$zip_name: identical in ${#others[@]} other place(s)"
-done
-rm -rf "$clones"
+check_reproducible windows scripts/package-windows.sh "${zips[@]/#/dist/}"
 echo "the release checks passed"

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the native suite, the same suite under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the slow tests on huge
-# files, the Windows programs with the dialog's tests, the Windows fault
+# Builds and runs every test: the native suite, the Python module (installed
+# with pip into a fresh virtual environment) and its Dask example, the native
+# suite under AddressSanitizer and UndefinedBehaviorSanitizer, the slow tests
+# on huge files, the Windows programs with the dialog's tests, the Windows fault
 # tests under Wine and the Windows release zips (PARAFOLD_SKIP_WINDOWS=1
-# leaves those out), and every fuzz target for about a minute.
+# leaves those out), the Linux package, installed and removed again, and
+# every fuzz target for about a minute.
 # Usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +17,14 @@ echo "== native build and tests"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DPARAFOLD_WERROR=ON >/dev/null
 cmake --build build/release -j"$(jobs)"
 ctest --test-dir build/release --output-on-failure -j"$(jobs)" -LE slow
+
+echo "== Python module: pip install into a fresh virtual environment, pytest"
+# About a minute: the install, the comparisons with the command line just
+# built, and the Dask example on a local cluster.
+need_python_packages
+make_python_venv build/python-venv -DPARAFOLD_WERROR=ON
+PARAFOLD_CLI=build/release/cli/parafold-cli \
+    build/python-venv/bin/python -m pytest -q -p no:cacheprovider tests/python
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPARAFOLD_WERROR=ON \
@@ -51,6 +61,16 @@ if [ "${PARAFOLD_SKIP_WINDOWS:-0}" = 1 ]; then
     echo "skipped (PARAFOLD_SKIP_WINDOWS=1)"
 else
     scripts/test-release.sh
+    fi
+
+echo "== Linux release: the .deb, lintian, apt-get install and remove, reproducibility"
+# About a minute and a half, most of it building two fresh clones; it
+# installs and removes the package parafold-cli. PARAFOLD_SKIP_RELEASE=1
+# skips it.
+if [ "${PARAFOLD_SKIP_RELEASE:-0}" = 1 ]; then
+    echo "skipped (PARAFOLD_SKIP_RELEASE=1)"
+else
+    scripts/test-release-linux.sh
     fi
 
 echo "== fuzzing: every target in fuzz/ for a bounded time"

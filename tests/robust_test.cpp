@@ -3,11 +3,15 @@
 // silent success or a damaged file.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/reflow/estimate.h"
 #include "engine/reflow/join.h"
@@ -33,6 +37,15 @@ using testing::write_file;
 
 Failure reflow(const std::string& in, const std::string& out, Width width = {WidthRule::given, 10}) {
     return reflow_file(in.c_str(), out.c_str(), width).failure;
+}
+
+// The dialog's e-reader road ("Kindle 2 Lines" and "Kindle Indent") at 10,
+// or with "Autodetect Columns".
+ProcessRequest ereader_request(const std::string& in, const std::string& out, bool autodetect) {
+    ProcessRequest request{in, out, {}};
+    request.options.two_lines = request.options.indent = true;
+    request.options.width = width_of_fields("10", autodetect, true);
+    return request;
 }
 
 // A failure as a child's exit status, and back.
@@ -83,15 +96,60 @@ TEST(OutOfMemory, SmartVocabularyFailsClearly) {
             if (setrlimit(RLIMIT_AS, &cap) != 0) return 101;
             SmartOptions options;
             options.dehyphenate = true;
-            return status_of_child(
-                smart_reflow_file(dir.file("in.txt").c_str(), dir.file("out.txt").c_str(), options)
-                    .failure);
+            return static_cast<int>(smart_reflow_between(dir.file("in.txt").c_str(),
+                                                         dir.file("out.txt").c_str(), options)
+                                        .failure);
         },
         false);
     ASSERT_FALSE(run.crashed);
-    EXPECT_EQ(failure_of_child(run.outcome.status), Failure::out_of_memory);
+    EXPECT_EQ(run.outcome.status, static_cast<int>(Failure::out_of_memory));
     EXPECT_FALSE(exists(dir.file("out.txt")));
 #endif
+}
+
+// With no file descriptor left for the input, or for the output (or the
+// dialog's first temporary file), a run fails saying so rather
+// than that the input is missing or the disk full, and creates nothing.
+TEST(NoDescriptors, RunsFailSayingSo) {
+    TempDir dir;
+    write_file(dir.file("in.txt"), sample);
+    const std::string in = dir.file("in.txt"), out = dir.file("out.txt");
+    const struct {
+        const char* what;
+        int left;  // descriptors left free
+        std::function<Failure()> run;
+    } rows[] = {
+        {"the filter's input", 0, [&] { return reflow(in, out); }},
+        {"the filter's output", 1, [&] { return reflow(in, out); }},
+        {"the e-reader road's input", 0,
+         [&] { return run_request(ereader_request(in, out, false)).failure; }},
+        {"the e-reader road's output", 1,
+         [&] { return run_request(ereader_request(in, out, false)).failure; }},
+        {"the dialog's first temporary file", 1,
+         [&] { return run_pipeline(ereader_request(in, out, false)).failure; }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const testing::ChildRun child = testing::run_in_child(
+            [&](std::FILE*) {
+                // Few enough that taking them all is quick.
+                constexpr rlim_t few = 64;
+                rlimit limit{};
+                if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 100;
+                limit.rlim_cur = std::min(limit.rlim_cur, few);
+                if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 101;
+                std::vector<int> taken;
+                for (int fd; (fd = open("/dev/null", O_RDONLY)) >= 0;) taken.push_back(fd);
+                if (static_cast<int>(taken.size()) < row.left) return 102;
+                for (int k = 0; k < row.left; ++k) close(taken[k]);
+                if (chdir(dir.path().c_str()) != 0) return 103;
+                return static_cast<int>(row.run());
+            },
+            false);
+        ASSERT_TRUE(child.ran) << child.why;
+        EXPECT_EQ(child.outcome.status, static_cast<int>(Failure::too_many_open_files));
+        EXPECT_FALSE(exists(out));
+    }
 }
 
 // Paths the system refuses fail as the defined messages say, and touch nothing.
@@ -204,15 +262,6 @@ protected:
     TempDir dir;
     std::string skipped;
 };
-
-// The dialog's e-reader road ("Kindle 2 Lines" and "Kindle Indent") at 10,
-// or with "Autodetect Columns".
-ProcessRequest ereader_request(const std::string& in, const std::string& out, bool autodetect) {
-    ProcessRequest request{in, out, {}};
-    request.options.two_lines = request.options.indent = true;
-    request.options.width = width_of_fields("10", autodetect, true);
-    return request;
-}
 
 #define SKIP_IF_NOT_UNPRIVILEGED() \
     if (!skipped.empty()) GTEST_SKIP() << "permission cases need an unprivileged user: " << skipped

@@ -26,8 +26,6 @@ bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool is_standard(const std::string& path) { return path == standard_stream_path; }
-
 SmartOptions smart_options_of(const UnwrapOptions& options) {
     SmartOptions smart;
     const Width& width = options.width;
@@ -80,9 +78,13 @@ Failure unwrap_text(BlockSource& input, const OutputOpener& open_output,
     BlockSink gathered = gathering(*output, output_block_bytes);
     BlockSink text_out = write_text(gathered, reading.form);
     BlockSink indented = options.indent ? indent_layer(text_out) : text_out;
-    BlockSink joined = options.smart ? smart_joining(unwrap, indented)
-                                     : joining(indented, columns_of(options.width, *lines),
-                                               characters);
+    // A report is read by people: written as it is, neither indented nor
+    // in the text's form.
+    const bool report_only = options.smart && options.explain;
+    BlockSink joined = report_only   ? smart_joining(unwrap, gathered)
+                       : options.smart ? smart_joining(unwrap, indented)
+                                       : joining(indented, columns_of(options.width, *lines),
+                                                 characters);
     BlockSink reshaped = options.two_lines ? two_lines_layer(joined) : joined;
     failure = pump(*learnt.text, reshaped);
     if (options.smart) breaks_kept = failure == Failure::none && !report_of(unwrap).wrapped;
@@ -103,9 +105,16 @@ Failure unwrap_guarded(BlockSource& input, const OutputOpener& open_output,
 
 // ------------------------------------------- the dialog's e-reader road
 
-bool names_temp_file(const std::string& path) {
-    return !is_standard(path) &&
-           (same_file(path.c_str(), first_temp_name) || same_file(path.c_str(), second_temp_name));
+// Whether a run's input, or its output, is one of the temporary files, by
+// any name or through a standard stream.
+bool input_is_temp_file(const std::string& path) {
+    return ends_are_one_file(path.c_str(), first_temp_name) ||
+           ends_are_one_file(path.c_str(), second_temp_name);
+}
+
+bool output_is_temp_file(const std::string& path) {
+    return ends_are_one_file(first_temp_name, path.c_str()) ||
+           ends_are_one_file(second_temp_name, path.c_str());
 }
 
 // A layer that counts the pieces of what passes into `measured`.
@@ -142,10 +151,12 @@ struct HandOver {
 Failure hand_over(const HandOver& h, ByteDigest* of_read, ByteDigest* of_written,
                   PieceStats* measured) {
     FileEnd in, out;
-    if (open_filter_input(h.from, "r+b", nullptr, in) != Failure::none) return h.cant_open;
+    if (open_filter_input(h.from, "r+b", nullptr, in) != Failure::none) {
+        return open_failure(in, h.cant_open);
+    }
     if (open_filter_output(h.to, "w+b", out) != Failure::none) {
         close_end(in);
-        return h.cant_create;
+        return open_failure(out, h.cant_create);
     }
     Failure streamed = Failure::cant_read_input;
     Failure failure = Failure::none;
@@ -176,7 +187,7 @@ Failure hand_over(const HandOver& h, ByteDigest* of_read, ByteDigest* of_written
     if (!close_end(out) && streamed == Failure::none) streamed = Failure::cant_write_output;
     if (failure != Failure::none) return failure;
     if (streamed == Failure::cant_read_input) return h.cant_read;
-    if (streamed == Failure::cant_write_output) return h.cant_write;
+    if (streamed == Failure::cant_write_output) return write_failure(out, h.cant_write);
     return Failure::none;
 }
 
@@ -193,7 +204,7 @@ Joined join_temp_files(const UnwrapOptions& options, const PieceStats& first_tem
     }
     SmartReport found;
     Joined joined{
-        smart_reflow_file(first_temp_name, second_temp_name, smart_options_of(options), &found),
+        smart_reflow_between(first_temp_name, second_temp_name, smart_options_of(options), &found),
         false};
     joined.breaks_kept = joined.filter.failure == Failure::none && !found.wrapped;
     return joined;
@@ -226,7 +237,7 @@ Failure reshape_through_temp_files(const ProcessRequest& request, bool& breaks_k
 
     // An output path that named no file when the run began may name one of
     // the temporary files now that both exist.
-    if (names_temp_file(request.output_path)) return Failure::names_a_temp_file;
+    if (output_is_temp_file(request.output_path)) return Failure::names_a_temp_file;
     const HandOver into_output{second_temp_name,
                                request.output_path.c_str(),
                                options.indent ? Reshape::indent : Reshape::none,
@@ -245,13 +256,12 @@ Failure run_ereader_road(const ProcessRequest& request, bool& breaks_kept) {
     // The temporary files are overwritten and deleted: a user's file by one
     // of their names must be neither read as the input nor written as the
     // output. Nothing has been touched yet.
-    if (names_temp_file(request.input_path) || names_temp_file(request.output_path)) {
+    if (input_is_temp_file(request.input_path) || output_is_temp_file(request.output_path)) {
         return Failure::names_a_temp_file;
     }
     // The output is written only after the input was read whole, but a
-    // failed write would then leave neither. A stream is no file to lose.
-    if (!names_stream(request.input_path.c_str()) && !is_standard(request.output_path) &&
-        same_file(request.input_path.c_str(), request.output_path.c_str())) {
+    // failed write would then leave neither.
+    if (ends_are_one_file(request.input_path.c_str(), request.output_path.c_str())) {
         return Failure::output_is_input;
     }
     const Failure failure = reshape_through_temp_files(request, breaks_kept);
@@ -311,6 +321,10 @@ ProcessOutcome run_request(const ProcessRequest& request, std::FILE* report) {
         failure = unwrap_guarded(source, open_output, options, report, outcome.breaks_kept);
     }
     outcome.failure = close_filter_files(in, out, failure);
+    // A report that could not be written may have met a reader that left.
+    if (outcome.failure == Failure::cant_write_report) {
+        outcome.failure = write_failure(out, outcome.failure);
+    }
     if (outcome.failure != Failure::none) outcome.breaks_kept = false;
     return outcome;
 }

@@ -21,6 +21,10 @@ enum class Failure {
     cant_read_second_temp,  // "parafoldtemp2.txt" cannot be opened or read
     temp_files_changed,     // another run in the same folder changed them meanwhile
     out_of_memory,          // memory for a stretch of text or a vocabulary ran out
+    reader_left,            // the output is a pipe whose reader closed it before the end
+    too_many_open_files,    // the process or the system may open no more files
+    // The command line's own:
+    output_taken,  // an earlier input of the same command has this output file too
 };
 
 namespace failure_text {
@@ -45,6 +49,13 @@ inline constexpr const char* temp_files_changed =
     "Sorry, another run in the current folder changed the temporary files parafoldtemp.txt and "
     "parafoldtemp2.txt while this one used them. Please run it again.\n";
 inline constexpr const char* out_of_memory = "Sorry, not enough memory to hold the whole text.\n";
+inline constexpr const char* reader_left =
+    "Sorry, the reader of the output closed the pipe before the end of the text.\n";
+inline constexpr const char* too_many_open_files =
+    "Sorry, too many files are open: the system lets this run open no more.\n";
+inline constexpr const char* output_taken =
+    "Sorry, an earlier input file has the same output file, which this one would replace. "
+    "Give it its own with --output.\n";
 
 // Not a failure: what --smart says of a text it left as it was.
 inline constexpr const char* breaks_kept =
@@ -67,8 +78,14 @@ constexpr const char* text_of(Failure failure) {
         case Failure::cant_read_second_temp: return failure_text::cant_read_second_temp;
         case Failure::temp_files_changed: return failure_text::temp_files_changed;
         case Failure::out_of_memory: return failure_text::out_of_memory;
+        case Failure::reader_left: return failure_text::reader_left;
+        case Failure::too_many_open_files: return failure_text::too_many_open_files;
+        case Failure::output_taken: return failure_text::output_taken;
     }
     return "";
 }
+
+// An exit status for `failure`: 0 for none, 1 for any failure.
+constexpr int status_of(Failure failure) { return failure == Failure::none ? 0 : 1; }
 
 }  // namespace parafold

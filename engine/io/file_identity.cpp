@@ -4,6 +4,10 @@
 #include <filesystem>
 #include <system_error>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace parafold {
 namespace {
 
@@ -32,6 +36,36 @@ bool same_file(const char* path_a, const char* path_b) {
     // and none for the other). The files may then be one, and writing the
     // one would destroy the other: say they are.
     return opens_for_reading(path_a) && opens_for_reading(path_b);
+}
+
+#ifdef _WIN32
+// Windows keeps a file's number where only its own API reads it, which the
+// core does not use: identities are never known there.
+FileIdentity identity_of(const char*) { return {}; }
+FileIdentity identity_of(std::FILE*) { return {}; }
+#else
+namespace {
+
+FileIdentity identity_from(const struct stat& status) {
+    return {true, S_ISREG(status.st_mode), static_cast<std::uint64_t>(status.st_dev),
+            static_cast<std::uint64_t>(status.st_ino)};
+}
+
+}  // namespace
+
+FileIdentity identity_of(const char* path) {
+    struct stat status;
+    return stat(path, &status) == 0 ? identity_from(status) : FileIdentity{};
+}
+
+FileIdentity identity_of(std::FILE* stream) {
+    struct stat status;
+    return fstat(fileno(stream), &status) == 0 ? identity_from(status) : FileIdentity{};
+}
+#endif
+
+bool same_identity(const FileIdentity& a, const FileIdentity& b) {
+    return a.known && b.known && a.device == b.device && a.number == b.number;
 }
 
 }  // namespace parafold

@@ -1,5 +1,6 @@
 #include "engine/io/filter_files.h"
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -41,7 +42,10 @@ bool open_end(const char* path, const char* mode, const char* stream_mode, std::
     end.stream = names_stream(path);
     end.file = end.standard ? standard_stream(standard)
                             : std::fopen(path, end.stream ? stream_mode : mode);
-    if (!end.file) return false;
+    if (!end.file) {
+        end.error = errno;
+        return false;
+    }
     if (!end.standard) std::setvbuf(end.file, nullptr, _IONBF, 0);
     return true;
 }
@@ -62,10 +66,28 @@ bool names_stream(const char* path) {
     }
 }
 
+bool ends_are_one_file(const char* input_path, const char* output_path) {
+    const bool standard_in = is_standard(input_path), standard_out = is_standard(output_path);
+    if (!standard_in && !standard_out) {
+        return !names_stream(input_path) && same_file(input_path, output_path);
+    }
+    const FileIdentity in = standard_in ? identity_of(stdin) : identity_of(input_path);
+    const FileIdentity out = standard_out ? identity_of(stdout) : identity_of(output_path);
+    return in.regular && out.regular && same_identity(in, out);
+}
+
+Failure open_failure(const FileEnd& end, Failure otherwise) {
+    return end.error == EMFILE || end.error == ENFILE ? Failure::too_many_open_files : otherwise;
+}
+
+Failure write_failure(const FileEnd& end, Failure otherwise) {
+    return end.error == EPIPE ? Failure::reader_left : otherwise;
+}
+
 Failure open_filter_input(const char* path, const char* mode, const char* output_path,
                           FileEnd& end) {
-    if (!open_end(path, mode, "rb", stdin, end)) return Failure::cant_find_input;
-    if (!end.stream && output_path && !is_standard(output_path) && same_file(path, output_path)) {
+    if (!open_end(path, mode, "rb", stdin, end)) return open_failure(end, Failure::cant_find_input);
+    if (output_path && ends_are_one_file(path, output_path)) {
         close_end(end);
         return Failure::output_is_input;
     }
@@ -73,7 +95,8 @@ Failure open_filter_input(const char* path, const char* mode, const char* output
 }
 
 Failure open_filter_output(const char* path, const char* mode, FileEnd& end) {
-    return open_end(path, mode, "wb", stdout, end) ? Failure::none : Failure::cant_create_output;
+    return open_end(path, mode, "wb", stdout, end) ? Failure::none
+                                                   : open_failure(end, Failure::cant_create_output);
 }
 
 bool close_end(FileEnd& end) {
@@ -81,14 +104,16 @@ bool close_end(FileEnd& end) {
     std::FILE* const file = end.file;
     end.file = nullptr;
     if (file == stdin) return true;
-    if (end.standard) return std::fflush(file) == 0 && !std::ferror(file);
-    return std::fclose(file) == 0;
+    const bool closed = end.standard ? std::fflush(file) == 0 && !std::ferror(file)
+                                     : std::fclose(file) == 0;
+    if (!closed && errno != 0) end.error = errno;
+    return closed;
 }
 
 Failure close_filter_files(FileEnd& input, FileEnd& output, Failure status) {
     close_end(input);
-    if (!close_end(output) && status == Failure::none) return Failure::cant_write_output;
-    return status;
+    if (!close_end(output) && status == Failure::none) status = Failure::cant_write_output;
+    return status == Failure::cant_write_output ? write_failure(output, status) : status;
 }
 
 BlockSource file_source(FileEnd& end) {
@@ -105,7 +130,9 @@ BlockSource file_source(FileEnd& end) {
 
 BlockSink file_sink(FileEnd& end) {
     return {[&end](const char* data, std::size_t size) {
-                return size == 0 || std::fwrite(data, 1, size, end.file) == size;
+                if (size == 0 || std::fwrite(data, 1, size, end.file) == size) return true;
+                end.error = errno;
+                return false;
             },
             {}};
 }

@@ -30,7 +30,16 @@ struct FileEnd {
     std::FILE* file = nullptr;
     bool standard = false;  // standard input or output: never closed
     bool stream = false;    // see above; cannot be rewound
+    int error = 0;          // why it last failed to open, write or close (errno); 0: never
 };
+
+// The failure to report for an end that could not be opened: the process
+// may open no more files, or else `otherwise`.
+Failure open_failure(const FileEnd& end, Failure otherwise);
+
+// The failure to report for an output that could not be written: it is a
+// pipe whose reader left, or else `otherwise`.
+Failure write_failure(const FileEnd& end, Failure otherwise);
 
 // What a filter run over two files reports: how it ended, and digests of
 // the bytes it read from its input (in its last pass over it) and wrote to
@@ -42,10 +51,18 @@ struct FilterOutcome {
     bool read_alike = true;
 };
 
+// Whether writing the output would destroy the input, which it reads
+// meanwhile: both name one file by any name, or "-" stands for a regular
+// file that the other end names or that is behind the other standard
+// stream (`-o F - <F`, `-o - F >>F`). Standard streams are compared by what
+// they are, and only regular files count: a terminal may well be both
+// ends. A named input that is a stream is read once and loses nothing.
+bool ends_are_one_file(const char* input_path, const char* output_path);
+
 // Opens the input (with `mode` when it is not a stream), unbuffered.
-// When the input is not a stream and `output_path` is given (and is not
-// "-"), refuses before anything is written an output path that names the
-// same file by any name, since creating the output truncates it.
+// When `output_path` is given, refuses before anything is written an
+// output that is the input (see ends_are_one_file), since creating the
+// output truncates it.
 Failure open_filter_input(const char* path, const char* mode, const char* output_path,
                           FileEnd& end);
 
@@ -58,7 +75,7 @@ Failure open_filter_output(const char* path, const char* mode, FileEnd& end);
 bool close_end(FileEnd& end);
 
 // Closes both ends and returns `status`, or cant_write_output when closing
-// the output failed.
+// the output failed; either of those as write_failure() says.
 Failure close_filter_files(FileEnd& input, FileEnd& output, Failure status);
 
 // The bottom layers over an open end (see engine/io/blocks.h). Only an end

@@ -363,6 +363,195 @@ bool is_capitalised_word(std::string_view word) {
     return std::all_of(word.begin() + 1, word.end(), is_ascii_lower);
 }
 
+// Numbers that stand for a shape or a name: FNV-1a over its bytes.
+constexpr std::uint32_t hash_start = 2166136261u;
+std::uint32_t mix(std::uint32_t hash, unsigned char c) { return (hash ^ c) * 16777619u; }
+
+// A label is looked for in this many bytes of a line's start.
+constexpr std::size_t label_span = 12;
+
+// Whether the number at `at` ("12", "13-15", "4.2.1") ends as a row's
+// label does: with a dot ("2.", "2.--"), before ')' or ':', or before a
+// tab or two blanks ("A.2.  ", "512<tab>"), where a number in prose goes
+// on with a blank and a word ("1.6.6 and", "1991-1996 by").
+bool ends_label(std::string_view body, std::size_t at) {
+    bool dot = false;
+    for (; at < body.size() && (is_digit(body[at]) || body[at] == '.' || body[at] == '-'); ++at)
+        dot = dot || (body[at] == '.' && (at + 1 == body.size() || !is_digit(body[at + 1])));
+    if (dot) return true;
+    if (at == body.size()) return false;
+    const char next = body[at];
+    return next == ')' || next == ':' || next == '\t' ||
+           (next == ' ' && at + 1 < body.size() && is_blank_byte(body[at + 1]));
+}
+
+// The shape of the label before the first number of `body`: a digit, a
+// letter alone, a run of blanks or of bytes from 0x80 up stand for their
+// kind, other bytes for themselves; a run of two letters is a word, and
+// no label. The number must end as a label does.
+std::uint16_t label_of(std::string_view body) {
+    std::uint32_t hash = hash_start;
+    std::size_t i = 0;
+    while (i < body.size() && i < label_span) {
+        const char c = body[i];
+        unsigned char shape = byte(c);
+        if (is_digit(c)) {
+            if (!ends_label(body, i)) return 0;
+            hash = mix(hash, '9');
+            return static_cast<std::uint16_t>(((hash >> 16) ^ hash) | 1);
+        }
+        if (is_ascii_letter(c)) {
+            if (i + 1 < body.size() && is_ascii_letter(body[i + 1])) return 0;
+            shape = is_ascii_upper(c) ? 'A' : 'a';
+            ++i;
+        } else if (shape >= 0x80) {
+            shape = '#';
+            while (i < body.size() && byte(body[i]) >= 0x80) ++i;
+        } else if (is_blank_byte(c)) {
+            shape = ' ';
+            while (i < body.size() && is_blank_byte(body[i])) ++i;
+        } else {
+            ++i;
+        }
+        hash = mix(hash, shape);
+    }
+    return 0;
+}
+
+// Whether `body` ends in a number or a range after leader dots, a tab or
+// two blanks ("Introduction .......... 7", "Ducatoons    3", "Orders   378-383").
+bool ends_in_number(std::string_view body) {
+    std::size_t i = body.size();
+    while (i > 0 && (is_digit(body[i - 1]) || body[i - 1] == '-')) --i;
+    if (i == body.size() || i < 2 || !is_digit(body[i])) return false;
+    const char before = body[i - 1];
+    const char earlier = body[i - 2];
+    return before == '\t' || (before == ' ' && (is_blank_byte(earlier) || earlier == '.')) ||
+           (before == '.' && earlier == '.');
+}
+
+// Where the first run of three blanks in `body` starts, the gap that parts
+// the columns of a table, wider than prose leaves; npos when there is none.
+// Sixteen bytes a step: the blanks of each step, with the last two of the
+// step before, show the runs by two shifts.
+std::size_t first_gap(std::string_view body) {
+    const char* const data = body.data();
+    const std::size_t size = body.size();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    if (size >= 16) {
+        std::uint32_t carry = 0;  // the last two bytes of the step before that are blanks
+        for (;; i += 16) {
+            // The last step ends at the body's end, over bytes looked at before.
+            if (i + 16 > size) {
+                i = size - 16;
+                carry = std::uint32_t{i >= 2 && data[i - 2] == ' '} |
+                        (std::uint32_t{i >= 1 && data[i - 1] == ' '} << 1);
+            }
+            const std::uint32_t blanks =
+                simd::byte_mask(simd::equal_to(simd::load16(data + i), ' '));
+            const std::uint32_t with_carry = (blanks << 2) | carry;  // bit k: byte i + k - 2
+            const std::uint32_t runs = with_carry & (with_carry >> 1) & (with_carry >> 2) & 0xFFFF;
+            if (runs != 0) return i + static_cast<std::size_t>(simd::first_bit(runs)) - 2;
+            if (i + 16 == size) return std::string_view::npos;
+            carry = blanks >> 14;
+        }
+    }
+#endif
+    for (int run = 0; i < size; ++i) {
+        run = data[i] == ' ' ? run + 1 : 0;
+        if (run == 3) return i - 2;
+    }
+    return std::string_view::npos;
+}
+
+// The column where a line's body goes on after its first gap of three
+// blanks or a tab (the start of a table's second column); 0: none.
+std::int32_t column_after_gap(std::string_view body, std::int64_t indent, bool tabs, bool utf8) {
+    std::size_t gap = first_gap(body);
+    if (tabs) gap = std::min(gap, body.find('\t'));
+    if (gap == std::string_view::npos) return 0;
+    std::size_t next = gap;
+    while (next < body.size() && is_blank_byte(body[next])) ++next;
+    return clamp_width(advance(body.substr(0, next), indent, utf8));
+}
+
+// The end of a word of capitals from `at` ('-' and '\'' inside a name).
+std::size_t capitals_end(std::string_view body, std::size_t at) {
+    std::size_t i = at;
+    while (i < body.size() &&
+           (is_ascii_upper(body[i]) || (i > at && (body[i] == '-' || body[i] == '\''))))
+        ++i;
+    return i;
+}
+
+// The name in capitals at the start of `body` ending in '.' or ':', of at
+// most `name_words` words, the first of two letters or more (see
+// LineFacts::speaker); `alone` tells that it is all of the body.
+constexpr int name_words = 4;
+std::uint32_t speaker_of(std::string_view body, bool& alone) {
+    std::uint32_t hash = hash_start;
+    std::uint32_t found = 0;
+    std::size_t i = 0;
+    for (int word = 0; word < name_words; ++word) {
+        const std::size_t end = capitals_end(body, i);
+        if (end - i < (word == 0 ? 2u : 1u)) break;
+        for (std::size_t k = i; k < end; ++k) hash = mix(hash, byte(body[k]));
+        i = end;
+        if (i < body.size() && (body[i] == '.' || body[i] == ':')) {
+            ++i;
+            if (i < body.size() && !is_blank_byte(body[i])) break;
+            found = hash | 1;
+            alone = i == body.size();
+        }
+        if (i == body.size() || !is_blank_byte(body[i])) break;
+        while (i < body.size() && is_blank_byte(body[i])) ++i;
+        hash = mix(hash, ' ');
+    }
+    if (!found) alone = false;
+    return found;
+}
+
+// Words of at least this many letters are the words a title capitalises.
+constexpr std::size_t title_word = 4;
+
+// How many words of `body` of `title_word` letters or more start with a
+// capital, when all of them do, one of the shorter words is small ("of",
+// "the"), and the last word is not ("and"): a title ends on a word of
+// weight. Digits, a comma or a semicolon, ':', '/' or '@' make it a list
+// of names, a path or an address instead. 0 otherwise.
+std::uint8_t title_words_of(std::string_view body) {
+    // Most lines that start with a capital end on a small word: one look
+    // at the last word first.
+    std::size_t last = body.size();
+    while (last > 0 && !is_blank_byte(body[last - 1])) --last;
+    while (last < body.size() && !is_letter(body[last])) ++last;
+    if (last < body.size() && is_ascii_lower(body[last])) return 0;
+    std::uint8_t capitalised = 0;
+    bool small_word = false;
+    bool last_small = false;
+    std::size_t i = 0;
+    while (i < body.size()) {
+        while (i < body.size() && !is_letter(body[i])) {
+            const char c = body[i];
+            if (is_digit(c) || c == ',' || c == ';' || c == ':' || c == '/' || c == '@') return 0;
+            ++i;
+        }
+        const std::size_t start = i;
+        while (i < body.size() && is_letter(body[i])) ++i;
+        if (start == i) break;
+        const Case first = case_at(body.substr(start));
+        last_small = first == Case::lower;
+        if (i - start < title_word) {
+            small_word = small_word || last_small;
+            continue;
+        }
+        if (first != Case::upper) return 0;
+        if (capitalised < UINT8_MAX) ++capitalised;
+    }
+    return small_word && !last_small ? capitalised : 0;
+}
+
 std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     const std::size_t continuation = utf8 && high ? continuation_bytes(word) : 0;
     return clamp_width(static_cast<std::int64_t>(word.size() - continuation));
@@ -407,7 +596,9 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
                        std::memchr(body.data(), ' ', body.size() - words.size()) != nullptr;
     facts.starts_letter = is_letter(body[0]);
     facts.starts_digit = is_digit(word[0]);
-    facts.starts = case_at(word.substr(opening_bytes(word)));
+    const std::size_t opening = opening_bytes(word);
+    facts.opens = opening > 0;
+    facts.starts = case_at(word.substr(opening));
     if (facts.multi_word && (is_ascii_upper(word[0]) || word[0] == '(')) {
         const std::string_view rest = trim_left(words.substr(word_end));
         if (!rest.empty() && is_digit(rest[0])) {
@@ -419,10 +610,30 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     const std::size_t n = body.size();
     const char last = body[n - 1];
     std::size_t closing = 0;
-    facts.sentence_end = last == '.' || last == '!' || last == '?';
-    facts.punct_end = facts.sentence_end || last == ',' || last == ';' || last == ':' ||
-                      ends_closing(body, closing);
+    auto ends_sentence = [](char c) { return c == '.' || c == '!' || c == '?'; };
+    facts.sentence_end = ends_sentence(last);
+    facts.punct_end = facts.sentence_end || last == ',' || last == ';' || last == ':';
+    facts.colon_end = last == ':';
+    // "_a line in italics_," opens and closes its own emphasis.
+    if ((body[0] == '_' || body[0] == '*') && n >= 2) {
+        std::size_t end = n;
+        while (end > 1 && (body[end - 1] == '.' || body[end - 1] == ',' || body[end - 1] == ';'))
+            --end;
+        facts.marked = end >= 2 && body[end - 1] == body[0];
+    }
+    facts.question_end = last == '?';
+    if (!facts.punct_end && ends_closing(body, closing)) {
+        facts.punct_end = facts.closing_end = true;
+        facts.sentence_end = closing < n && ends_sentence(body[n - 1 - closing]);
+    }
     facts.hyphen_end = n >= 2 && last == '-' && is_letter(body[n - 2]);
+    if (!is_ascii_lower(body[0])) {
+        facts.label = label_of(body);
+        facts.speaker = speaker_of(body, facts.speaker_alone);
+        if (facts.starts == Case::upper) facts.title_words = title_words_of(body);
+    }
+    facts.number_end = is_digit(last) && ends_in_number(body);
+    facts.column = column_after_gap(body, parts.indent, parts.tabs, utf8);
     if (for_layout && is_ascii_lower(last)) {
         std::size_t start = n - 1;
         while (start > 0 && !is_blank_byte(body[start - 1])) --start;

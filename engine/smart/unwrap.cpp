@@ -43,7 +43,8 @@ Failure smart_ends(const char* input_path, const char* output_path, const SmartO
     BlockSink file_out = file_sink(out);
     BlockSink written = digest_tap(file_out, outcome.written);
     BlockSink text_out = write_text(written, reading.form);
-    BlockSink joined = smart_joining(unwrap, text_out);
+    // The report is written as it is, not in the text's form.
+    BlockSink joined = smart_joining(unwrap, options.explain ? written : text_out);
     if (report) *report = report_of(unwrap);
     failure = pump(*learnt.text, joined);
     return options.explain && failure == Failure::cant_write_output ? Failure::cant_write_report
@@ -110,7 +111,7 @@ SmartReport report_of(const SmartUnwrap& unwrap) {
     return {unwrap.layout.wrapped ? unwrap.layout.width : 0, unwrap.layout.wrapped};
 }
 
-FilterOutcome smart_reflow_file(const char* input_path, const char* output_path,
+FilterOutcome smart_reflow_between(const char* input_path, const char* output_path,
                                 const SmartOptions& options, SmartReport* report) {
     FilterOutcome outcome;
     FileEnd in, out;

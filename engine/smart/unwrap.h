@@ -28,7 +28,7 @@ struct SmartOptions {
     // the joined word occurs unhyphenated elsewhere in the text.
     bool dehyphenate = false;
     // Write, in place of the text, a report of what was decided (see
-    // start_join in engine/smart/join.h).
+    // start_join in engine/smart/join.h), in UTF-8 whatever the text's form.
     bool explain = false;
 };
 
@@ -72,7 +72,7 @@ SmartReport report_of(const SmartUnwrap& unwrap);
 // cant_write_output on any read or write error (cant_write_report for the
 // report of `explain`), out_of_memory when the vocabulary outgrows memory.
 // `report` may be nullptr.
-FilterOutcome smart_reflow_file(const char* input_path, const char* output_path,
+FilterOutcome smart_reflow_between(const char* input_path, const char* output_path,
                                 const SmartOptions& options, SmartReport* report = nullptr);
 
 }  // namespace parafold
