@@ -173,8 +173,6 @@ TEST(JudgeBlock, KeepsEachBreakForItsReason) {
          "It was late when they came\nand the night was cold and\nstill as stone, and so on.\n"
          "Then they slept\n",
          {join, join, join}},
-        {"a block set in keeps the text's width", greedy,
-         "  so the cat sat on a mat\n  and the dog ran off\n  and the bird flew\n", {fits, fits}},
         {"a label that starts many lines marks rows", greedy,
          "A.1.  Introduction to it all\nA.2.  Constants of Interest\nA.3.  The cases\n",
          {row, row}},

@@ -42,10 +42,10 @@ bool would_fit(const LineFacts& a, const LineFacts& b, std::int32_t width,
     return std::int64_t{a.width} + blanks + word + layout.room_to_spare <= width;
 }
 
-// The width the lines of a block of the body (not set in) were wrapped
-// to: the text's, unless enough of its lines are plainly wrapped (followed
-// by a small letter indented alike), as in prose, and all of them crowd up
-// to a narrower width, as greedy wrapping does.
+// The width the lines of a block were wrapped to: the text's, unless
+// enough of its lines are plainly wrapped (followed by a small letter
+// indented alike), as in prose, and all of them crowd up to a narrower
+// width, as greedy wrapping does.
 std::int32_t block_width(const LineFacts* lines, std::size_t count, const TextLayout& layout) {
     std::int32_t widest = 0, narrowest = long_line_width;
     std::size_t wrapped = 0;
@@ -55,8 +55,7 @@ std::int32_t block_width(const LineFacts* lines, std::size_t count, const TextLa
         widest = std::max(widest, lines[i].width);
         narrowest = std::min(narrowest, lines[i].width);
     }
-    const bool narrower = lines[0].indent <= layout.body_indent &&
-                          wrapped >= static_cast<std::size_t>(tuning.least_block_wraps) &&
+    const bool narrower = wrapped >= static_cast<std::size_t>(tuning.least_block_wraps) &&
                           at_least(wrapped, count - 1, tuning.block_wraps_share) &&
                           widest - narrowest <= tuning.band_span && widest < layout.width;
     return narrower ? widest : layout.width;
