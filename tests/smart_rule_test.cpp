@@ -258,6 +258,7 @@ TEST(LineFacts, FindsTheSecondColumn) {
         {"a gap across 32 bytes", x30 + " y   " + x30, 35},
         {"a gap that ends a step of 32 bytes", x30 + "   y" + x30, 33},
         {"a gap in the last step", x30 + x30 + " y   z", 65},
+        {"a gap across the scanner's windows of 64 bytes", x30 + x30 + "xxx   y", 66},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

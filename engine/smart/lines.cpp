@@ -90,6 +90,7 @@ std::uint32_t continuation_bytes(std::string_view text) {
 // tab may lie outside it.
 struct ByteCensus {
     bool tabs = false;               // a tab somewhere in the line
+    bool blank_pairs = false;        // two blanks in a row somewhere in the line
     bool high = false;               // a byte from 0x80 up: the line is not pure ASCII
     std::uint32_t continuation = 0;  // UTF-8 continuation bytes (0x80 to 0xBF)
 };
@@ -115,9 +116,11 @@ public:
             if (stops != 0) {
                 const std::uint64_t before = (stops & (0 - stops)) - 1;  // below the first stop
                 if (unusual_ & from & before) count(from & before, found);
+                found.blank_pairs |= (pairs_ & from & before) != 0;
                 return base_ + simd::first_bit(stops);
             }
             if (unusual_ & from) count(from, found);
+            found.blank_pairs |= (pairs_ & from) != 0;
             if (end_ - base_ <= 64) return end_;
             load(base_ + 64);
             from = ~std::uint64_t{0};
@@ -138,20 +141,24 @@ private:
     // small enough to be inlined into the loop over the lines.
     [[gnu::noinline]] void load(const char* at) {
         base_ = at;
-        stops_ = unusual_ = high_ = continuation_ = 0;
+        stops_ = unusual_ = high_ = continuation_ = pairs_ = 0;
 #if defined(__SSE2__)
         if (end_ - at >= 64) {
             __m128i chunks[4];
             __m128i unusual[4];
+            std::uint64_t blanks = 0;
             for (int i = 0; i < 4; ++i) {
                 const __m128i chunk = simd::load16(at + 16 * i);
                 chunks[i] = chunk;
                 const __m128i stop =
                     _mm_or_si128(simd::equal_to(chunk, '\n'), simd::equal_to(chunk, '\r'));
                 stops_ |= std::uint64_t{simd::byte_mask(stop)} << (16 * i);
+                blanks |= std::uint64_t{simd::byte_mask(simd::equal_to(chunk, ' '))} << (16 * i);
                 // A tab's compare sets all its bits; a high byte has its top bit already.
                 unusual[i] = _mm_or_si128(chunk, simd::equal_to(chunk, '\t'));
             }
+            // Of a run of three blanks, two lie in one window.
+            pairs_ = blanks & (blanks >> 1);
             // Most windows of most texts have none: one look at all four.
             if (simd::byte_mask(_mm_or_si128(_mm_or_si128(unusual[0], unusual[1]),
                                              _mm_or_si128(unusual[2], unusual[3]))) == 0)
@@ -170,13 +177,16 @@ private:
         }
 #endif
         const std::ptrdiff_t n = std::min<std::ptrdiff_t>(end_ - at, 64);
+        std::uint64_t blanks = 0;
         for (std::ptrdiff_t i = 0; i < n; ++i) {
             const unsigned char u = byte(at[i]);
             stops_ |= std::uint64_t{u == '\n' || u == '\r'} << i;
             unusual_ |= std::uint64_t{u == '\t' || u >= 0x80} << i;
             high_ |= std::uint64_t{u >= 0x80} << i;
             continuation_ |= std::uint64_t{(u & 0xC0) == 0x80} << i;
+            blanks |= std::uint64_t{u == ' '} << i;
         }
+        pairs_ = blanks & (blanks >> 1);
     }
 
     const char* base_ = nullptr;  // the window's first byte
@@ -185,6 +195,7 @@ private:
     std::uint64_t unusual_ = 0;
     std::uint64_t high_ = 0;
     std::uint64_t continuation_ = 0;
+    std::uint64_t pairs_ = 0;  // bytes followed by a blank that are blanks
 };
 
 // The census of a line held whole (it has no line end).
@@ -691,7 +702,9 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
             facts.title_words = title_words_of(body, utf8);  // not a line in capitals
     }
     facts.number_end = is_digit(last) && ends_in_number(body);
-    facts.column = column_after_gap(body, parts.indent, parts.tabs, utf8);
+    // A gap of three blanks holds two in a row; most lines have none.
+    if (found.blank_pairs || parts.tabs)
+        facts.column = column_after_gap(body, parts.indent, parts.tabs, utf8);
     if (for_layout && is_ascii_lower(last)) {
         std::size_t start = n - 1;
         while (start > 0 && !is_blank_byte(body[start - 1])) --start;

@@ -42,25 +42,6 @@ bool would_fit(const LineFacts& a, const LineFacts& b, std::int32_t width,
     return std::int64_t{a.width} + blanks + word + layout.room_to_spare <= width;
 }
 
-// The width the lines of a block were wrapped to: the text's, unless
-// enough of its lines are plainly wrapped (followed by a small letter
-// indented alike), as in prose, and all of them crowd up to a narrower
-// width, as greedy wrapping does.
-std::int32_t block_width(const LineFacts* lines, std::size_t count, const TextLayout& layout) {
-    std::int32_t widest = 0, narrowest = long_line_width;
-    std::size_t wrapped = 0;
-    for (std::size_t i = 0; i + 1 < count; ++i) {
-        if (lines[i + 1].starts != Case::lower || lines[i + 1].indent != lines[i].indent) continue;
-        ++wrapped;
-        widest = std::max(widest, lines[i].width);
-        narrowest = std::min(narrowest, lines[i].width);
-    }
-    const bool narrower = wrapped >= static_cast<std::size_t>(tuning.least_block_wraps) &&
-                          at_least(wrapped, count - 1, tuning.block_wraps_share) &&
-                          widest - narrowest <= tuning.band_span && widest < layout.width;
-    return narrower ? widest : layout.width;
-}
-
 // Whether a line ends at least `tuning.narrow_margin` columns before the width.
 bool ends_early(const LineFacts& line, const TextLayout& layout) {
     return std::int64_t{line.width} + tuning.narrow_margin <= layout.width;
@@ -73,26 +54,45 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     if (count < 2) return signs;
     const std::size_t breaks = count - 1;
 
-    // Rows: the label that starts the most lines, the column where the
-    // most lines go on after a gap, and lines ending in numbers.
+    // One look at every line for what does not depend on the width.
     std::size_t number_ends = 0, most_labels = 0, most_columns = 0;
+    bool narrow = lines[0].indent > layout.body_indent;
+    std::int32_t widest = 0;                // of all lines
+    std::size_t going_on = 0;               // lines that start with a small letter, not marked
+    std::size_t wrapped = 0;                // plainly wrapped lines, indented as the next
+    std::int32_t widest_wrapped = 0, narrowest_wrapped = long_line_width;
     for (std::size_t i = 0; i < count; ++i) {
         const LineFacts& line = lines[i];
         number_ends += line.number_end;
-        std::size_t labels = 0, columns = 0;
-        for (std::size_t k = i; k < count && (line.label != 0 || line.column != 0); ++k) {
-            labels += line.label != 0 && lines[k].label == line.label;
-            columns += line.column != 0 && lines[k].column == line.column;
+        widest = std::max(widest, line.width);
+        if (line.label != 0 || line.column != 0) {
+            std::size_t labels = 0, columns = 0;
+            for (std::size_t k = i; k < count; ++k) {
+                labels += line.label != 0 && lines[k].label == line.label;
+                columns += line.column != 0 && lines[k].column == line.column;
+            }
+            if (labels > most_labels) {
+                most_labels = labels;
+                signs.row_label = line.label;
+            }
+            if (columns > most_columns) {
+                most_columns = columns;
+                signs.row_column = line.column;
+            }
         }
-        if (labels > most_labels) {
-            most_labels = labels;
-            signs.row_label = line.label;
-        }
-        if (columns > most_columns) {
-            most_columns = columns;
-            signs.row_column = line.column;
+        if (i + 1 == count) break;
+        const LineFacts& next = lines[i + 1];
+        narrow = narrow && next.indent == line.indent && ends_early(line, layout);
+        going_on += next.starts == Case::lower && !next.marked;
+        if (next.starts == Case::lower && next.indent == line.indent) {
+            ++wrapped;
+            widest_wrapped = std::max(widest_wrapped, line.width);
+            narrowest_wrapped = std::min(narrowest_wrapped, line.width);
         }
     }
+
+    // Rows: the label that starts the most lines, the column where the
+    // most lines go on after a gap, and lines ending in numbers.
     auto rows = [&](std::size_t found) {
         return found >= static_cast<std::size_t>(tuning.least_rows) &&
                at_least(found, count, tuning.rows_share);
@@ -101,21 +101,21 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     if (!rows(most_columns)) signs.row_column = 0;
     signs.row_ends = rows(number_ends);
 
+    // The width the lines were wrapped to: the text's, unless enough of
+    // them are plainly wrapped, as in prose, and all of those crowd up to a
+    // narrower width, as greedy wrapping does.
+    const bool narrower = wrapped >= static_cast<std::size_t>(tuning.least_block_wraps) &&
+                          at_least(wrapped, breaks, tuning.block_wraps_share) &&
+                          widest_wrapped - narrowest_wrapped <= tuning.band_span &&
+                          widest_wrapped < layout.width;
+    signs.width = narrower ? widest_wrapped : layout.width;
+
     // A quote set narrower: indented deeper than the body, alike, and every
     // line but the last ending early. Prose filled unevenly to a narrower
     // width is no quote: most of its lines go on with a small letter (and
     // do not each open and close an emphasis of their own), and after many
     // of them the next word would have fit within its widest line; it is
     // read as prose of that width.
-    bool narrow = lines[0].indent > layout.body_indent;
-    std::int32_t widest = 0;
-    std::size_t going_on = 0;  // lines that start with a small letter, not marked
-    for (std::size_t i = 0; i < breaks; ++i) {
-        narrow = narrow && lines[i + 1].indent == lines[i].indent && ends_early(lines[i], layout);
-        widest = std::max({widest, lines[i].width, lines[i + 1].width});
-        going_on += lines[i + 1].starts == Case::lower && !lines[i + 1].marked;
-    }
-    signs.width = block_width(lines, count, layout);
     if (narrow && at_least(going_on, breaks, tuning.block_wraps_share)) {
         std::size_t fitting = 0;
         for (std::size_t i = 0; i < breaks; ++i)
@@ -127,6 +127,7 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
         }
     }
     signs.narrow_quote = narrow;
+
     std::size_t capitals = 0, smalls = 0, punctuated = 0, fitting = 0;
     bool all_short = true;
     for (std::size_t i = 0; i < breaks; ++i) {
