@@ -697,14 +697,20 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     if (!is_ascii_lower(body[0])) {
         const bool word = n >= 2 && is_ascii_letter(body[0]) && is_ascii_letter(body[1]);
         if (!word) facts.label = label_of(body);
-        if (!word || is_ascii_upper(body[1])) facts.speaker = speaker_of(body, facts.speaker_alone);
+        if (!word || is_ascii_upper(body[1])) {
+            bool alone = false;
+            facts.speaker = speaker_of(body, alone);
+            facts.speaker_alone = alone;
+        }
         if (facts.starts == Case::upper && !(word && is_ascii_upper(body[1])))
             facts.title_words = title_words_of(body, utf8);  // not a line in capitals
     }
     facts.number_end = is_digit(last) && ends_in_number(body);
     // A gap of three blanks holds two in a row; most lines have none.
-    if (found.blank_pairs || parts.tabs)
-        facts.column = column_after_gap(body, parts.indent, parts.tabs, utf8);
+    if (found.blank_pairs || parts.tabs) {
+        facts.column = static_cast<std::uint16_t>(std::min<std::int32_t>(
+            column_after_gap(body, parts.indent, parts.tabs, utf8), UINT16_MAX));
+    }
     if (for_layout && is_ascii_lower(last)) {
         std::size_t start = n - 1;
         while (start > 0 && !is_blank_byte(body[start - 1])) --start;

@@ -38,38 +38,40 @@ struct LineFacts {
     std::int32_t first_word = 0;   // width of the first word, after a quote mark ("> ", "| ")
     std::int32_t first_unit = 0;   // the first word with a number after it ("Section 4.2")
     std::int32_t marker_width = 0; // columns of a list marker with its blanks ("-  ", "12. ")
-    bool blank = true;
-    bool multi_word = false;       // a blank inside the body
-    bool high = false;             // a byte from 0x80 up
-    ListMarker list_marker = ListMarker::none;
-    Case starts = Case::none;      // the case of the first letter, past opening quotes
-    bool opens = false;            // starts with an opening quotation mark or bracket
-    bool marked = false;           // opens and closes its own emphasis ("_in italics_,")
-    bool punct_end = false;        // ends in punctuation, a closing quotation mark or bracket
-    bool sentence_end = false;     // ends in '.', '!' or '?', maybe before a closing mark
-    bool colon_end = false;        // ends in ':'
-    bool question_end = false;     // ends in '?'
-    bool closing_end = false;      // ends in a closing quotation mark or bracket
-    bool hyphen_end = false;       // ends in a letter and one '-'
-    bool starts_letter = false;    // the first word starts with a letter
-    bool ends_capital_word = false;// the last word is a capitalised word ("Section", "(Figure");
-                                   // measured for the layout only
-    bool starts_digit = false;     // the first word starts with a digit
-    // The shape of a label before the line's first number ("12", "A.2.",
-    // "No. 3", "(iv) 7"), as a number that is the same for labels of one
-    // shape; 0: the line starts with a word.
-    std::uint16_t label = 0;
-    bool number_end = false;       // ends in a number after leader dots or two blanks
-    std::int32_t column = 0;       // where the body goes on after a gap of blanks: a table's
-                                   // second column; 0: no gap
     // A name in capitals ending in '.' or ':' at the line's start
     // ("HELMER.", "MRS. ALVING.", "THE NAVVY:"), as a number that is the
     // same for the same name; 0: none.
     std::uint32_t speaker = 0;
-    bool speaker_alone = false;    // that name is all of the line
+    // The shape of a label before the line's first number ("12", "A.2.",
+    // "No. 3", "(iv) 7"), as a number that is the same for labels of one
+    // shape; 0: the line starts with a word.
+    std::uint16_t label = 0;
+    // Where the body goes on after a gap of blanks: a table's second
+    // column (at most 65535); 0: no gap.
+    std::uint16_t column = 0;
+    ListMarker list_marker = ListMarker::none;
+    Case starts = Case::none;      // the case of the first letter, past opening quotes
     // Its words of four letters or more when they all start with capitals
     // and some letters are small ("The Power of the Union": 3); else 0.
     std::uint8_t title_words = 0;
+    // One bit each, so that the facts of a line, copied as it is held, stay small.
+    bool blank : 1 = true;
+    bool multi_word : 1 = false;    // a blank inside the body
+    bool high : 1 = false;          // a byte from 0x80 up
+    bool opens : 1 = false;         // starts with an opening quotation mark or bracket
+    bool marked : 1 = false;        // opens and closes its own emphasis ("_in italics_,")
+    bool punct_end : 1 = false;     // ends in punctuation, a closing quotation mark or bracket
+    bool sentence_end : 1 = false;  // ends in '.', '!' or '?', maybe before a closing mark
+    bool colon_end : 1 = false;     // ends in ':'
+    bool question_end : 1 = false;  // ends in '?'
+    bool closing_end : 1 = false;   // ends in a closing quotation mark or bracket
+    bool hyphen_end : 1 = false;    // ends in a letter and one '-'
+    bool starts_letter : 1 = false; // the first word starts with a letter
+    bool ends_capital_word : 1 = false;  // the last word is a capitalised word ("Section",
+                                         // "(Figure"); measured for the layout only
+    bool starts_digit : 1 = false;  // the first word starts with a digit
+    bool number_end : 1 = false;    // ends in a number after leader dots or two blanks
+    bool speaker_alone : 1 = false; // the speaker's name is all of the line
 };
 
 // Splits a stream into lines across blocks; the part of a line that a
