@@ -8,6 +8,7 @@
 
 #include "engine/io/blocks.h"
 #include "engine/smart/join.h"
+#include "engine/smart/word_list.h"
 #include "engine/io/utf16.h"
 
 namespace parafold {
@@ -60,6 +61,8 @@ Failure learn(BlockSource& source, const SmartOptions& options, Learnt& learnt) 
         learnt.text = &learnt.replayed;
     }
     learnt.layout = finish_layout(scan, options.columns);
+    if (options.dehyphenate)
+        smart::learn_spellings(*smart::vocabulary_of(scan), options.word_list, learnt.layout.utf8);
     return Failure::none;
 }
 

@@ -23,8 +23,11 @@ struct SmartOptions {
     // The wrap column in characters; 0 or less estimates it from the text.
     std::int32_t columns = 0;
     // Join a word split by a hyphen at a line end without the hyphen when
-    // the joined word occurs unhyphenated elsewhere in the text.
+    // the text spells it so (see engine/smart/hyphens.h).
     bool dehyphenate = false;
+    // The word list that dehyphenation asks where the text is silent (see
+    // engine/smart/word_list.h): nullptr, the system's; "", none.
+    const char* word_list = nullptr;
     // When set, the run writes to it a report of what it decided (see
     // start_join in engine/smart/join.h) instead of writing the output file.
     std::FILE* explain = nullptr;
