@@ -1,4 +1,8 @@
 // parafold-cli as a filter and as a batch tool, run as the built program:
+//  - the roads, file to file on a large corpus: the plain road against dd
+//    and, when PARAFOLD_BASELINE_CLI names another build of parafold-cli
+//    (an earlier commit's), against that one in the same run; the e-reader
+//    road against the plain road;
 //  - streaming: standard input to standard output against file to file on
 //    a large corpus, with the peak memory of each run;
 //  - --jobs: many files of about 600 KB with --smart --dehyphenate, one at
@@ -27,8 +31,8 @@ namespace {
 // and sent to the files named (empty: left as they are); 0 when it
 // succeeded. Meant to run in the child of measure_in_child, which it
 // becomes, so that the peak memory measured is the program's own.
-int exec_cli(const std::vector<std::string>& args, const std::string& in = "",
-             const std::string& out = "") {
+int exec_program(const char* program, const std::vector<std::string>& args,
+                 const std::string& in = "", const std::string& out = "") {
     if (!in.empty()) {
         const int fd = open(in.c_str(), O_RDONLY);
         if (fd < 0 || dup2(fd, 0) < 0) return 1;
@@ -39,11 +43,16 @@ int exec_cli(const std::vector<std::string>& args, const std::string& in = "",
     }
     const int quiet = open("/dev/null", O_WRONLY);
     if (out.empty() && quiet >= 0) dup2(quiet, 1);  // the printed paths
-    std::vector<char*> argv{const_cast<char*>(PARAFOLD_CLI)};
+    std::vector<char*> argv{const_cast<char*>(program)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    execv(PARAFOLD_CLI, argv.data());
+    execv(program, argv.data());
     return 127;
+}
+
+int exec_cli(const std::vector<std::string>& args, const std::string& in = "",
+             const std::string& out = "") {
+    return exec_program(PARAFOLD_CLI, args, in, out);
 }
 
 int shell(const std::string& command) { return std::system(command.c_str()) == 0 ? 0 : 1; }
@@ -84,12 +93,44 @@ int main(int argc, char** argv) {
     if (folder.empty()) return 1;
     bool all_ok = true;
 
-    // ------------------------------------------------------------ streaming
+    // ---------------------------------------------------------------- roads
     const std::uint64_t bytes = make_corpus(folder + "/corpus.txt", mib, "cli_bench");
     if (bytes == 0) return 1;
+    const int rounds = 3;
+    std::printf("\n%-40s %13s %10s %14s %9s\n", "road, file to file", "throughput", "time",
+                "peak memory", "time /");
+    const Measure dd = best_of(rounds, [&] {
+        return shell("dd if=corpus.txt of=file.txt bs=1M status=none");
+    });
+    const auto road = [&](std::vector<std::string> args, const char* program = PARAFOLD_CLI) {
+        args.insert(args.end(), {"-o", "file.txt", "corpus.txt"});
+        return best_of(rounds, [&] { return exec_program(program, args); });
+    };
+    const Measure plain = road({"-c", "70"});
+    const Measure ereader = road({"-c", "70", "-2", "-i"});
+    const Measure ereader_auto = road({"-2", "-i", "-a"});
+    const auto ratio_row = [&](const char* name, const Measure& m, const Measure& against,
+                               const char* what) {
+        row(name, bytes, m, 0);
+        std::printf("%*s%.2fx %s\n", 2, "", m.seconds / against.seconds, what);
+    };
+    row("dd bs=1M (copy)", bytes, dd, 0);
+    std::printf("\n");
+    ratio_row("plain road, -c 70", plain, dd, "the time of dd");
+    ratio_row("e-reader road, -c 70 -2 -i", ereader, plain, "the time of the plain road");
+    ratio_row("e-reader road, -2 -i -a (reads twice)", ereader_auto, plain,
+              "the time of the plain road");
+    all_ok = all_ok && dd.ok && plain.ok && ereader.ok && ereader_auto.ok;
+    if (const char* baseline = std::getenv("PARAFOLD_BASELINE_CLI")) {
+        const Measure before = road({"-c", "70"}, baseline);
+        ratio_row("plain road of PARAFOLD_BASELINE_CLI", before, plain,
+                  "the time of this build's plain road");
+        all_ok = all_ok && before.ok;
+    }
+
+    // ------------------------------------------------------------ streaming
     std::printf("\n%-40s %13s %10s %14s %9s\n", "case", "throughput", "time", "peak memory",
                 "vs file");
-    const int rounds = 3;
     for (const bool smart : {false, true}) {
         const std::vector<std::string> road =
             smart ? std::vector<std::string>{"--smart"} : std::vector<std::string>{"-c", "70"};
@@ -158,8 +199,10 @@ int main(int argc, char** argv) {
     all_ok = all_ok && one.ok && two.ok && same;
     std::filesystem::remove_all("jobs", error);
 
-    std::printf("\ngoals: stdin to stdout >= 0.8x the throughput of file to file, memory "
-                "bounded; -j 2 <= 0.75x the time of -j 1 with the same bytes\n");
+    std::printf("\ngoals: the plain road within 1.5x the time of dd, and no slower than the "
+                "baseline; -2 -i within 1.5x the plain road's time; stdin to stdout >= 0.8x the "
+                "throughput of file to file, memory bounded; -j 2 <= 0.75x the time of -j 1 with "
+                "the same bytes\n");
     leave(folder);
     return all_ok ? 0 : 1;
 }

@@ -498,7 +498,7 @@ struct Method {
 };
 
 int run_dialog_rule(const char* in, const char* out) {
-    return parafold::reflow_file(in, out, 56, nullptr);
+    return parafold::status_of(parafold::reflow_file(in, out, {}).failure);
 }
 int run_smart(const char* in, const char* out) {
     return parafold::status_of(parafold::smart_reflow_between(in, out, {}).failure);

@@ -41,13 +41,15 @@ struct FileRun {
     parafold::ProcessOutcome outcome;
 };
 
-// The request for `file`, with the options the dialog would show. What the
-// user asked of the width is stated here once, in the request's terms, and
-// the pipeline decides it: without --columns, -a on the plain road and
-// --smart ask for an estimate ("-1"), as the dialog's column field may;
-// on the e-reader road -a estimates whatever the column text says.
+// The request for `file`, with the options the dialog would show. The width
+// is typed here, once: --columns as the dialog's field reads it (-1 the
+// mean line length), -a the mean on the plain road and the most common
+// length less 6 on the e-reader road (whatever --columns says there), and
+// --smart its own estimate unless --columns gives one above 0.
 parafold::ProcessRequest request_for(const parafold::CliOptions& options,
                                      const std::string& file) {
+    using parafold::Width;
+    using parafold::WidthRule;
     parafold::ProcessRequest request;
     request.input_path = file;
     // Standard input's text goes to standard output unless -o says where,
@@ -61,15 +63,20 @@ parafold::ProcessRequest request_for(const parafold::CliOptions& options,
     request.output_path = parafold::names_standard_output(output)
                               ? std::string(parafold::standard_stream_path)
                               : std::move(output);
-    request.column_text = options.columns                       ? *options.columns
-                          : options.autodetect || options.smart ? "-1"
-                                                                : "56";
-    request.two_lines = options.two_lines;
-    request.indent = options.indent;
-    request.autodetect = options.autodetect;
-    request.smart = options.smart;
-    request.dehyphenate = options.dehyphenate;
-    request.explain = options.explain ? stdout : nullptr;
+    parafold::UnwrapOptions& how = request.options;
+    how.two_lines = options.two_lines;
+    how.indent = options.indent;
+    how.smart = options.smart;
+    how.dehyphenate = options.dehyphenate;
+    how.explain = options.explain;
+    const bool ereader = options.two_lines || options.indent;
+    if (options.columns) {
+        how.width = parafold::width_of_fields(*options.columns, options.autodetect, ereader);
+    } else if (options.autodetect) {
+        how.width = Width{ereader ? WidthRule::most_common_less_6 : WidthRule::mean, 0};
+    } else {
+        how.width = options.smart ? Width{WidthRule::learned, 0} : Width{};
+    }
     return request;
 }
 
@@ -108,7 +115,7 @@ void run_in_turn(std::vector<FileRun>& runs, std::FILE* paths, std::FILE* report
     for (FileRun& run : runs) {
         // --explain's report on standard output says which file it is of,
         // unless standard output is that file.
-        if (run.request.explain && run.outcome.failure == parafold::Failure::none) {
+        if (run.request.options.explain && run.outcome.failure == parafold::Failure::none) {
             if (parafold::ends_are_one_file(run.request.input_path.c_str(),
                                             run.request.output_path.c_str())) {
                 run.outcome.failure = parafold::Failure::output_is_input;
@@ -189,11 +196,10 @@ int main(int argc, char** argv) {
     std::FILE* const paths = any_to_standard_output ? stderr : stdout;
     std::FILE* const report = options.verbose ? paths : nullptr;
 
-    // E-reader runs share the temporary files of the current folder, and
-    // tell their length reports as they go, as --explain tells its report:
-    // they run in turn. Other files run on worker threads, one or more,
-    // while this thread tells them.
-    if (runs.size() > 1 && !options.two_lines && !options.indent && !options.explain) {
+    // The reports of --explain and -v are told as the runs go: those run in
+    // turn. Other files run on worker threads, one or more, while this
+    // thread tells them.
+    if (runs.size() > 1 && !options.explain && !options.verbose) {
         std::vector<std::vector<parafold::FileUse>> uses;
         for (const FileRun& run : runs) {
             uses.push_back(parafold::uses_of(run.request.input_path, run.request.output_path));

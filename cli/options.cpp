@@ -17,14 +17,11 @@ constexpr const char* usage_head =
 
 constexpr const char* usage_tail =
     "\n"
-    "With -2 or -i the temporary files parafoldtemp.txt and parafoldtemp2.txt are\n"
-    "written to the current folder and deleted again.\n"
-    "\n"
     "Standard input and output, and pipes, FIFOs and devices named as FILE or PATH,\n"
     "are read or written once, front to back. What must be known before the first\n"
-    "line is joined (the mean line length of -c -1 and -a, the width --smart\n"
-    "estimates, the words --dehyphenate looks for) then comes from the first 8 MiB\n"
-    "of such an input, held in memory. When any text goes to standard output,\n"
+    "line is joined (the mean line length of -c -1 and -a, the most common of -2 -a,\n"
+    "the width --smart estimates, the words --dehyphenate looks for) then comes from\n"
+    "the first 8 MiB of such an input, held in memory. When any text goes to standard output,\n"
     "nothing else does: the output paths of the other FILEs and the -v report go to\n"
     "standard error, and no path is printed for standard output itself. Failures\n"
     "and notes always go to standard error, as \"parafold-cli: FILE: reason\".\n"
@@ -59,9 +56,8 @@ constexpr std::array<OptionSpec, 12> options{{
      "work on N files at once (default 1; 0: one per processor).\n"
      "Paths and messages still come in the order of the FILEs,\n"
      "and every output holds what a run of its own would write:\n"
-     "a file that another FILE writes waits for it. With -2 or\n"
-     "-i (which share the temporary files) and with --explain\n"
-     "the files run one at a time",
+     "a file that another FILE writes waits for it. With\n"
+     "--explain or -v the files run one at a time",
      nullptr, &O::jobs_text},
     {'s', "smart", nullptr,
      "reading-quality unwrap instead of the dialog's rule: joins\n"

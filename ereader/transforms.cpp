@@ -377,12 +377,14 @@ const char* indent_chunks(const char* p, const char* end, char*& result_end,
 // a space is only taken back for an LF that replaces it, so it alone decides
 // whether an LF continues a run.
 //
-// Writes the result to `out`, which has room for text.size() bytes, and
-// returns its end. The result never gets ahead of the text, so the chunk
-// stores, which reach no further ahead of the result than the chunk loads
-// read ahead in the text, stay inside that room.
-char* two_lines_into(std::string_view text, char* const out) {
-    char* o = out;
+// Writes the result from `o` on and returns its end. `out` is where the
+// result starts: out[0] may hold the byte written before this text (see
+// kindle_two_lines for a stream), which a run then treats as the byte
+// written last. There is room for text.size() bytes from `o`; the result
+// never gets ahead of the text, so the chunk stores, which reach no further
+// ahead of the result than the chunk loads read ahead in the text, stay
+// inside that room.
+char* two_lines_into(std::string_view text, const char* const out, char* o) {
     const char* p = text.data();
     const char* const end = p + text.size();
 #if defined(__SSE2__)
@@ -443,12 +445,13 @@ std::size_t indent_size(std::string_view text) {
     return kept + starts * added;
 }
 
-// Writes kindle_indent(text) to [o, room_end), exactly indent_size(text)
-// bytes.
-void indent_into(std::string_view text, char* o, const char* room_end) {
+// Writes kindle_indent's result for `text` at `o`, with `room_end` the end
+// of the room, and returns its end. `line_open` tells whether the byte
+// written last belongs to a line whose LF is still to come, before and
+// after: the last line's LF is left to the caller.
+char* indent_into(std::string_view text, char* o, const char* room_end, bool& line_open) {
     const char* p = text.data();
     const char* const end = p + text.size();
-    bool line_open = false;
 #if defined(__SSE2__)
     p = indent_chunks(p, end, o, room_end, line_open);
 #else
@@ -465,8 +468,12 @@ void indent_into(std::string_view text, char* o, const char* room_end) {
         line_open = false;
         p = skip_lfs(p, end);  // empty lines vanish
     }
-    if (line_open) *o++ = '\n';  // the last line gets one too
+    return o;
 }
+
+// A space or an LF as the byte written last, which is all a stream of
+// kindle_two_lines needs to know of what it wrote.
+char last_that_counts(char byte) { return byte == '\n' || byte == ' ' ? byte : '\0'; }
 
 }  // namespace
 
@@ -511,25 +518,92 @@ std::vector<std::string> split_on_any(std::string_view text, std::string_view de
     return tokens;
 }
 
-void kindle_two_lines(std::string_view text, std::string& out) {
-    out.resize(text.size());  // never longer than the text
-    out.resize(static_cast<std::size_t>(two_lines_into(text, out.data()) - out.data()));
+StreamStep kindle_two_lines(TwoLinesStream& stream, std::string_view piece, char* out,
+                            std::size_t room) {
+    if (stream.crs > 0) {
+        // The first byte other than CR settles the CRs held back: an LF
+        // drops them, any other byte keeps them, behind a held space.
+        const std::size_t settled_by = piece.find_first_not_of('\r');
+        if (settled_by == std::string_view::npos) {
+            stream.crs += piece.size();
+            return {piece.size(), {}};
+        }
+        if (piece[settled_by] != '\n') {
+            char* o = out;
+            if (stream.last == ' ') *o++ = ' ';
+            const auto crs = static_cast<std::size_t>(
+                std::min<std::uint64_t>(stream.crs, room - static_cast<std::size_t>(o - out)));
+            o = std::fill_n(o, crs, '\r');
+            stream.crs -= crs;
+            stream.last = '\0';
+            return {0, {out, static_cast<std::size_t>(o - out)}};
+        }
+        stream.crs = 0;
+    }
+    piece = piece.substr(0, std::min(piece.size(), room - 1));
+    // CRs that end the piece wait for the byte that settles them.
+    std::size_t body = piece.size();
+    while (body > 0 && piece[body - 1] == '\r') --body;
+    stream.crs = piece.size() - body;
+    // out[0] stands for the byte written last: a held space is written
+    // there, to be kept or taken back; anything else is no part of the result.
+    const char before = stream.last;
+    out[0] = before;
+    char* const from = out + (before == ' ' ? 0 : 1);
+    char* o = two_lines_into(piece.substr(0, body), out, out + 1);
+    if (o > from) {
+        stream.last = last_that_counts(o[-1]);
+        if (o[-1] == ' ') --o;  // held back: an LF may take it back
+    }
+    return {piece.size(), {from, static_cast<std::size_t>(std::max(o, from) - from)}};
+}
+
+std::string_view kindle_two_lines_end(TwoLinesStream& stream, char* out, std::size_t room) {
+    char* o = out;
+    if (stream.last == ' ') *o++ = ' ';
+    stream.last = '\0';
+    const auto crs = static_cast<std::size_t>(
+        std::min<std::uint64_t>(stream.crs, room - static_cast<std::size_t>(o - out)));
+    o = std::fill_n(o, crs, '\r');
+    stream.crs -= crs;
+    return {out, static_cast<std::size_t>(o - out)};
 }
 
 std::string kindle_two_lines(std::string_view text) {
-    std::string out;
-    kindle_two_lines(text, out);
+    // Never longer than the text; one step takes all of it, and what the
+    // stream holds at the end fits behind it.
+    std::string out(text.size() + 1, '\0');
+    TwoLinesStream stream;
+    const std::string_view body = kindle_two_lines(stream, text, out.data(), out.size()).result;
+    out.erase(0, static_cast<std::size_t>(body.data() - out.data()));
+    out.resize(body.size());
+    const std::size_t size = out.size();
+    out.resize(text.size() + 1);
+    const std::string_view rest =
+        kindle_two_lines_end(stream, out.data() + size, out.size() - size);
+    out.resize(size + rest.size());
     return out;
 }
 
-void kindle_indent(std::string_view text, std::string& out) {
-    out.resize(indent_size(text));
-    indent_into(text, out.data(), out.data() + out.size());
+StreamStep kindle_indent(IndentStream& stream, std::string_view piece, char* out,
+                         std::size_t room) {
+    piece = piece.substr(0, std::min(piece.size(), (room - 8) / 4));
+    const char* const end = indent_into(piece, out, out + room, stream.line_open);
+    return {piece.size(), {out, static_cast<std::size_t>(end - out)}};
+}
+
+std::string_view kindle_indent_end(IndentStream& stream, char* out) {
+    if (!stream.line_open) return {};
+    stream.line_open = false;
+    out[0] = '\n';
+    return {out, 1};
 }
 
 std::string kindle_indent(std::string_view text) {
-    std::string out;
-    kindle_indent(text, out);
+    std::string out(indent_size(text), '\0');
+    bool line_open = false;
+    char* const end = indent_into(text, out.data(), out.data() + out.size(), line_open);
+    if (line_open) *end = '\n';  // the last line gets one too
     return out;
 }
 

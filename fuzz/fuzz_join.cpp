@@ -77,13 +77,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::string expected = testing::reference_join(text, width);
     expect_equal("join_lines in blocks", expected, join_in_blocks(text, width, sizes));
 
-    // The file API, where -1 first estimates the width as the mean line length.
+    // The file API, where -1 stands for the mean line length, learnt first.
+    // Texts that look like UTF-16 or old Mac text are read in their own
+    // form, which fuzz_pipeline checks: here they are left to join_lines.
+    if (looks_like_another_form(text)) return 0;
     const std::string in = scratch_file("in.txt");
     const std::string out = scratch_file("out.txt");
     write_bytes(in, text);
     write_bytes(out, "stale output");
-    const int status = reflow_file(in.c_str(), out.c_str(), width, nullptr);
-    expect_equal("reflow_file status", 0, status);
+    const Width asked = width == -1 ? Width{WidthRule::mean, 0} : Width{WidthRule::given, width};
+    const Failure failure = reflow_file(in.c_str(), out.c_str(), asked).failure;
+    expect_equal("reflow_file failure", 0, static_cast<int>(failure));
     const std::int32_t used = width == -1 ? testing::reference_estimates(text).mean : width;
     expect_equal("reflow_file output", testing::reference_join(text, used), read_bytes(out));
     expect_equal("reflow_file leaves its input alone", text, read_bytes(in));

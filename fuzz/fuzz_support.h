@@ -88,6 +88,15 @@ inline std::size_t block_size(const std::string& sizes, std::size_t index, std::
     return size == 0 ? left : size;
 }
 
+// Whether a text is read in another form than 8-bit with LF line ends (see
+// engine/io/text_form.h): it starts with a UTF-16 mark, or it has CRs and
+// no LF at all.
+inline bool looks_like_another_form(std::string_view text) {
+    const std::string_view start = text.substr(0, 2);
+    return start == "\xFF\xFE" || start == "\xFE\xFF" ||
+           (text.find('\r') != std::string_view::npos && text.find('\n') == std::string_view::npos);
+}
+
 // A folder of this process's own for scratch files, created on first use.
 inline const std::string& scratch_dir() {
     static const std::string dir = [] {

@@ -20,7 +20,6 @@
 #include "engine/smart/layout.h"
 #include "ui/output_path.h"
 #include "ui/pipeline.h"
-#include "python/memory_road.h"
 
 namespace py = pybind11;
 
@@ -41,18 +40,23 @@ struct RunOptions {
     bool indent = false;
 };
 
-// The request the command line would make of the same options.
-ProcessRequest request_of(const RunOptions& options, std::string input, std::string output) {
-    ProcessRequest request;
-    request.input_path = std::move(input);
-    request.output_path = std::move(output);
-    request.column_text = options.width == "given" ? std::to_string(options.columns) : "-1";
-    request.autodetect = options.width == "most-common";
-    request.smart = options.smart;
-    request.dehyphenate = options.dehyphenate;
-    request.two_lines = options.two_lines;
-    request.indent = options.indent;
-    return request;
+// What the command line would ask of the same options: "most-common" is
+// its -a, the mean on the plain road and the most common length less 6 on
+// the e-reader road.
+UnwrapOptions unwrap_options_of(const RunOptions& options) {
+    UnwrapOptions how;
+    how.smart = options.smart;
+    how.dehyphenate = options.dehyphenate;
+    how.two_lines = options.two_lines;
+    how.indent = options.indent;
+    const bool ereader = options.two_lines || options.indent;
+    how.width = options.width == "given"         ? Width{WidthRule::given, options.columns}
+                : options.width == "mean"        ? Width{WidthRule::mean, 0}
+                : options.width == "most-common" ? Width{ereader ? WidthRule::most_common_less_6
+                                                                 : WidthRule::mean,
+                                                         0}
+                                                 : Width{WidthRule::learned, 0};
+    return how;
 }
 
 // A Python object's bytes, held for as long as this lives: bytes,
@@ -78,7 +82,7 @@ private:
 
 py::tuple run_file(const std::string& input, const std::string& output,
                    const RunOptions& options) {
-    const ProcessRequest request = request_of(options, input, output);
+    const ProcessRequest request{input, output, unwrap_options_of(options)};
     ProcessOutcome outcome;
     {
         py::gil_scoped_release unlocked;
@@ -89,14 +93,15 @@ py::tuple run_file(const std::string& input, const std::string& output,
 
 py::tuple run_text(py::handle text, const RunOptions& options) {
     const HeldBytes held(text);
-    TextOutcome outcome;
+    ProcessOutcome outcome;
+    std::string joined;
     {
         py::gil_scoped_release unlocked;
-        outcome = run_request_on_text(request_of(options, {}, {}), held.bytes());
+        outcome = unwrap_bytes(held.bytes(), joined, unwrap_options_of(options));
     }
-    py::object joined = py::none();
-    if (outcome.failure == Failure::none) joined = py::bytes(outcome.text);
-    return py::make_tuple(outcome.failure, joined, outcome.breaks_kept);
+    py::object result = py::none();
+    if (outcome.failure == Failure::none) result = py::bytes(joined);
+    return py::make_tuple(outcome.failure, result, outcome.breaks_kept);
 }
 
 py::dict layout_dict(const TextLayout& layout) {
@@ -154,23 +159,15 @@ py::tuple explain_of(py::handle text, std::int32_t columns) {
     options.width = columns > 0 ? "given" : "learned";
     options.columns = columns;
     options.smart = true;
-    ProcessRequest request = request_of(options, {}, {});
-    TextOutcome outcome;
-    char* report = nullptr;
-    std::size_t report_size = 0;
+    UnwrapOptions how = unwrap_options_of(options);
+    how.explain = true;
+    ProcessOutcome outcome;
+    std::string report;
     {
         py::gil_scoped_release unlocked;
-        request.explain = open_memstream(&report, &report_size);
-        if (!request.explain) {
-            outcome.failure = Failure::out_of_memory;
-        } else {
-            outcome = run_request_on_text(request, held.bytes());
-            std::fclose(request.explain);
-        }
+        outcome = unwrap_bytes(held.bytes(), report, how);
     }
-    py::bytes said(report ? report : "", report_size);
-    std::free(report);
-    return py::make_tuple(outcome.failure, said);
+    return py::make_tuple(outcome.failure, py::bytes(report));
 }
 
 // The name Python knows a failure by; nullptr past the last. The compiler

@@ -23,7 +23,7 @@ for part in gtest-all gtest_main; do
 done
 # The portable core, as parafold_core holds it, without the dialog's files.
 "$cxx" "${flags[@]}" -static -I. -I"$gtest/include" tests/windows/robust_windows_test.cpp \
-    engine/*/*.cpp ereader/*.cpp ui/pipeline.cpp ui/piecewise.cpp ui/output_path.cpp \
+    engine/*/*.cpp ereader/*.cpp ui/pipeline.cpp ui/ereader_layers.cpp ui/output_path.cpp \
     "$out/gtest-all.o" "$out/gtest_main.o" -o "$out/robust_windows_tests.exe"
 
 filter='-WindowsHugeFiles.*'

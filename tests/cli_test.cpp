@@ -11,6 +11,7 @@
 #include "tests/run_cli.h"
 #include "tests/story.h"
 #include "tests/test_files.h"
+#include "tests/utf16_text.h"
 #include "tests/work_dir.h"
 
 namespace parafold {
@@ -99,14 +100,16 @@ TEST_F(Cli, SeveralFilesWithOneFailing) {
     }
 }
 
-// The e-reader road's own reasons reach standard error too.
-TEST_F(Cli, TellsWhyAnEreaderRunFailed) {
+// The command line's e-reader road uses no temporary file: the names the
+// dialog's road takes are ordinary names here.
+TEST_F(Cli, EreaderRoadNeedsNoTemporaryFile) {
     write_file("parafoldtemp.txt", story);
-    const Outcome o = run("-i parafoldtemp.txt");
-    EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.err.find("parafold-cli: parafoldtemp.txt: Alignment failed\n"), std::string::npos);
-    EXPECT_NE(o.err.find("temporary files"), std::string::npos) << o.err;
+    const Outcome o = run("-c 10 -2 -i parafoldtemp.txt");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(read_file("parafoldtemp.ncr.txt"),
+              "     Once upon a time there was a cat.\n     The end\n");
     EXPECT_EQ(read_file("parafoldtemp.txt"), story);
+    EXPECT_FALSE(exists("parafoldtemp2.txt"));
 }
 
 // Usage errors: status 2, one line on standard error, no file touched.
@@ -186,14 +189,17 @@ TEST_F(Cli, StreamsPipesAndJobs) {
                    "old texts were, with some- \nthing hyphenated.\n\n";
     }
     write_file("wrapped.txt", wrapped);
+    // Exactly 8 MiB, the stream sample's size, ending in a line without LF:
+    // its mean is 9 with that line, 10 without.
+    std::string exact;
+    while (exact.size() + 10 <= (8u << 20)) exact += "xxxxxxxxx\n";
+    exact += std::string((8u << 20) - exact.size(), 'y');
+    write_file("exact.txt", exact);
+    write_file("mac.txt", "Alpha beta\rgamma delta\r\r\rEnd.\r");
     const std::string story_two_lines_indent = "     Once upon a time there was a cat.\n     The end\n";
     const std::string smart_story = "Once upon a time there was a cat.\n\n\nThe end \n";
-    // ASCII as UTF-16LE with its mark, as Windows editors save "Unicode".
-    const auto utf16 = [](const std::string& ascii) {
-        std::string out = "\xFF\xFE";
-        for (char c : ascii) out += {c, '\0'};
-        return out;
-    };
+    // UTF-16LE with its mark, as Windows editors save "Unicode".
+    const auto utf16 = [](const std::string& text) { return testing::utf16_text(text); };
     write_file("book16.txt", utf16(story));
     // lines.txt written by `options` to a pipe that head -1 leaves early.
     const auto read_by_head = [](const std::string& options) {
@@ -233,7 +239,7 @@ TEST_F(Cli, StreamsPipesAndJobs) {
          0, "out.txt\n", "", "out.txt", smart_story},
         {"a FIFO as the input", "mkfifo fifo && (cat book.txt >fifo &) && $CLI -c 10 -o out.txt fifo",
          0, "out.txt\n", "", "out.txt", story_at_10},
-        // -a is measured once, from the first temporary file.
+        // -a measures the text after -2, from the pipe's sample.
         {"-2 -a on a pipe", "cat book.txt | $CLI -2 -a -o out.txt /dev/stdin", 0, "out.txt\n", "",
          "out.txt", "Once upon a time there was a cat.\nThe end "},
         {"-1 on a pipe: the mean of what the pipe gave",
@@ -265,10 +271,24 @@ TEST_F(Cli, StreamsPipesAndJobs) {
          "cat wrapped.txt | $CLI --smart -o - - >stream.txt && $CLI --smart -o file.txt wrapped.txt "
          ">/dev/null && cmp stream.txt file.txt && echo same",
          0, "same\n", "", "", ""},
+        {"-c -1 on a stream of exactly 8 MiB equals the file",
+         "$CLI -c -1 -o - - <exact.txt >stream.txt && $CLI -c -1 -o file.txt exact.txt >/dev/null "
+         "&& cmp stream.txt file.txt && echo same",
+         0, "same\n", "", "", ""},
         {"--smart --dehyphenate on a short stream equals the file",
          "$CLI -c 10 --smart --dehyphenate -o - - <book.txt >stream.txt && $CLI -c 10 --smart "
          "--dehyphenate book.txt >/dev/null && cmp stream.txt book.ncr.txt && echo same",
          0, "same\n", "", "", ""},
+        // A text without end through the e-reader road: one pass, no file.
+        // (What it says when the reader leaves is the row's own business.)
+        {"yes | -2 - | head -1", "yes | $CLI -2 - 2>/dev/null | head -1", 0, "y\n", "", "", ""},
+        {"yes | -2 -i -c -1 - | head -1", "yes | $CLI -2 -i -c -1 - 2>/dev/null | head -1", 0,
+         "     y\n", "", "", ""},
+        // UTF-16 and old Mac text on the plain and e-reader roads.
+        {"UTF-16, e-reader road", "$CLI -c 10 -2 -i - <book16.txt", 0,
+         utf16(story_two_lines_indent), "", "", ""},
+        {"old Mac text, --smart -2: its blank lines collapse", "$CLI --smart -c 12 -2 - <mac.txt",
+         0, "Alpha beta gamma delta End.\n", "", "", ""},
         // A reader that leaves early ends the run promptly, as a failure
         // that says so; the other FILEs are still done.
         {"/dev/stdout read by head -1", read_by_head("-o /dev/stdout"), 1, "A short line.\n",
@@ -336,7 +356,7 @@ TEST_F(Cli, StreamsPipesAndJobs) {
         {"-j2 where one FILE reads another's output", "$CLI -j2 -c 10 a.txt a.ncr.txt a.txt", 0,
          "a.ncr.txt\na.ncr.ncr.txt\na.ncr.txt\n", "", "a.ncr.ncr.txt",
          "Once upon a time there was a cat.\n\n\nThe end \n"},
-        {"-j 0, e-reader road (one at a time)", "$CLI -j 0 -c 10 -2 -i a.txt b.txt", 0,
+        {"-j 0, e-reader road", "$CLI -j 0 -c 10 -2 -i a.txt b.txt", 0,
          "a.ncr.txt\nb.ncr.txt\n", "", "b.ncr.txt", story_two_lines_indent},
         {"--jobs=2 with - among files", "$CLI --jobs=2 -c 10 a.txt - b.txt - <book.txt", 0,
          story_at_10, "a.ncr.txt\nb.ncr.txt\n", "a.ncr.txt", story_at_10},
@@ -361,7 +381,8 @@ TEST_F(Cli, StreamsPipesAndJobs) {
             EXPECT_TRUE(bytes == row.bytes) << row.file << ": " << bytes.substr(0, 200);
         }
         for (const char* name :
-             {"out.txt", "a.ncr.txt", "b.ncr.txt", "-", "fifo", "status", "log.txt", ".ncr.txt"}) {
+             {"out.txt", "a.ncr.txt", "b.ncr.txt", "-", "fifo", "status", "log.txt", ".ncr.txt",
+              "stream.txt", "file.txt"}) {
             std::filesystem::remove(name);
         }
     }

@@ -14,6 +14,8 @@
 #include "tests/reference_join.h"
 #include "tests/robust_support.h"
 #include "tests/test_files.h"
+#include "tests/work_dir.h"
+#include "ui/pipeline.h"
 
 namespace parafold {
 namespace {
@@ -67,7 +69,8 @@ TEST(HugeFiles, LineLongerThanTwoGibibytesIsJoined) {
         ASSERT_EQ(std::fclose(file), 0);
     }
     const std::string out = dir.file("out.txt");
-    ASSERT_EQ(reflow_file(in.c_str(), out.c_str(), INT32_MAX, nullptr), 0);
+    ASSERT_EQ(reflow_file(in.c_str(), out.c_str(), {WidthRule::given, INT32_MAX}).failure,
+              Failure::none);
     EXPECT_EQ(fs::file_size(out), line + 4);
     EXPECT_EQ(read_at(out, 0, 4), "aaaa");
     EXPECT_EQ(read_at(out, line - 2, 10), "aa b.\n");
@@ -96,16 +99,75 @@ TEST(HugeFiles, FileLargerThanFourGibibytesStreamsInConstantMemory) {
 
     const std::string out = dir.file("out.txt");
     const testing::ChildRun child = testing::run_in_child(
-        [&](std::FILE* messages) { return reflow_file(in.c_str(), out.c_str(), 20, messages); },
+        [&](std::FILE*) {
+            return static_cast<int>(
+                reflow_file(in.c_str(), out.c_str(), {WidthRule::given, 20}).failure);
+        },
         false);
     ASSERT_TRUE(child.ran) << child.why;
-    EXPECT_EQ(child.outcome.status, 0);
-    EXPECT_EQ(child.outcome.messages, "");
+    EXPECT_EQ(child.outcome.status, static_cast<int>(Failure::none));
     EXPECT_EQ(read_file(out), testing::reference_join(head + edge + tail, 20));
     std::cout << "peak memory of the run on a " << fs::file_size(in) / (1 << 20)
               << " MiB file: " << child.peak_kib / 1024 << " MiB\n";
     // A whole-file read would need gigabytes; the filter keeps one block.
     EXPECT_LT(child.peak_kib, 64 * 1024);
+}
+
+// The peak resident memory of parafold-cli run with `args` (shell syntax)
+// in the current folder, in KiB; -1 when it failed.
+long cli_peak_kib(const std::string& args) {
+    const testing::ChildRun child = testing::run_in_child(
+        [&](std::FILE*) {
+            const std::string command =
+                std::string("exec \"") + PARAFOLD_CLI + "\" " + args + " >/dev/null 2>cli.err";
+            execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            return 127;
+        },
+        false);
+    return child.ran && child.outcome.status == 0 ? child.peak_kib : -1;
+}
+
+// One line of 200 MB, on every road of both programs: memory stays bounded
+// whatever the longest line, with no whole line held anywhere (the stream
+// samples of 8 MiB aside).
+TEST(HugeFiles, LineOfTwoHundredMegabytesInBoundedMemoryOnEveryRoad) {
+    testing::WorkDir work;
+    NEED_ROOM(work, 2 * gib);
+    {
+        std::FILE* file = std::fopen("line.txt", "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs("A heading\r\n\r\n", file);
+        std::string block;
+        while (block.size() < (1 << 20)) block += "words and spaces   \r";
+        for (int i = 0; i < 200; ++i) std::fwrite(block.data(), 1, block.size(), file);
+        std::fputs("end.\r\n\r\n\r\nlast line\r\n", file);
+        ASSERT_EQ(std::fclose(file), 0);
+    }
+    constexpr long limit_kib = 64 * 1024;
+    const char* const roads[] = {"-c 56", "-c -1", "-2", "-i", "-2 -i", "-2 -i -a", "--smart",
+                                 "--smart -2 -i", "--smart --dehyphenate -2"};
+    for (const char* road : roads) {
+        SCOPED_TRACE(road);
+        const long file = cli_peak_kib(std::string(road) + " -o out.txt line.txt");
+        const long stream = cli_peak_kib(std::string(road) + " - <line.txt");
+        std::cout << "parafold-cli " << road << ": peak " << file / 1024 << " MiB from a file, "
+                  << stream / 1024 << " MiB from standard input\n";
+        EXPECT_GT(file, 0) << read_file("cli.err");
+        EXPECT_LT(file, limit_kib);
+        EXPECT_GT(stream, 0) << read_file("cli.err");
+        EXPECT_LT(stream, limit_kib);
+    }
+    for (const bool two_lines : {false, true}) {
+        SCOPED_TRACE(two_lines ? "the dialog, Kindle 2 Lines and Indent" : "the dialog, plain");
+        ProcessRequest request{"line.txt", "out.txt", {}};
+        request.options.two_lines = request.options.indent = two_lines;
+        const testing::ChildRun child = testing::run_in_child(
+            [&](std::FILE*) { return static_cast<int>(run_pipeline(request).failure); }, false);
+        std::cout << "the dialog's pipeline" << (two_lines ? ", e-reader road" : ", plain road")
+                  << ": peak " << child.peak_kib / 1024 << " MiB\n";
+        EXPECT_EQ(child.outcome.status, static_cast<int>(Failure::none));
+        EXPECT_LT(child.peak_kib, limit_kib);
+    }
 }
 
 }  // namespace

@@ -21,25 +21,41 @@ using testing::story;
 using testing::story_at_10;
 using testing::write_file;
 
-// Every test runs in a fresh current directory, where the e-reader road
-// puts its temporary files.
+// Every test runs in a fresh current directory, where the dialog's
+// e-reader road puts its temporary files.
 class Pipeline : public ::testing::Test {
 protected:
     testing::WorkDir work;
 
-    ProcessRequest request(std::string column_text, bool two_lines, bool indent,
+    // The request as the dialog's fields give it.
+    ProcessRequest request(std::string_view column_text, bool two_lines, bool indent,
                            bool autodetect = false) {
         ProcessRequest r;
         r.input_path = "in.txt";
         r.output_path = "out.txt";
-        r.column_text = std::move(column_text);
-        r.two_lines = two_lines;
-        r.indent = indent;
-        r.autodetect = autodetect;
+        r.options.two_lines = two_lines;
+        r.options.indent = indent;
+        r.options.width = width_of_fields(column_text, autodetect, two_lines || indent);
         return r;
     }
 
-    int run(const ProcessRequest& r) { return run_pipeline(r, nullptr, nullptr); }
+    // Runs the dialog's pipeline. Where that succeeds, the command line's
+    // one pass and the run on bytes in memory must give the same bytes.
+    Failure run(const ProcessRequest& r) {
+        const Failure failure = run_pipeline(r).failure;
+        if (failure != Failure::none || r.output_path != "out.txt") return failure;
+        const std::string out = read_file("out.txt");
+        ProcessRequest one_pass = r;
+        one_pass.output_path = "one-pass.txt";
+        EXPECT_EQ(run_request(one_pass).failure, Failure::none);
+        EXPECT_TRUE(read_file("one-pass.txt") == out) << "one pass, no temporary file";
+        std::string in_memory;
+        EXPECT_EQ(unwrap_bytes(read_file(r.input_path), in_memory, r.options).failure,
+                  Failure::none);
+        EXPECT_TRUE(in_memory == out) << "bytes in memory";
+        std::filesystem::remove("one-pass.txt");
+        return failure;
+    }
 
     static void expect_no_temp_files() {
         EXPECT_FALSE(exists(first_temp_name));
@@ -64,7 +80,7 @@ TEST_F(Pipeline, EachRoadAndOptionCombination) {
     write_file("in.txt", story);
     for (const RoadCase& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_EQ(run(request("10", c.two_lines, c.indent)), 0);
+        ASSERT_EQ(run(request("10", c.two_lines, c.indent)), Failure::none);
         EXPECT_EQ(read_file("out.txt"), c.expected);
         expect_no_temp_files();
         EXPECT_EQ(read_file("in.txt"), story);
@@ -74,7 +90,7 @@ TEST_F(Pipeline, EachRoadAndOptionCombination) {
 // The plain road ignores "Autodetect Columns": the column text decides.
 TEST_F(Pipeline, AutodetectHasNoEffectOnThePlainRoad) {
     write_file("in.txt", story);
-    ASSERT_EQ(run(request("10", false, false, true)), 0);
+    ASSERT_EQ(run(request("10", false, false, true)), Failure::none);
     EXPECT_EQ(read_file("out.txt"), story_at_10);
 }
 
@@ -86,14 +102,14 @@ TEST_F(Pipeline, AutodetectOnTheEreaderRoad) {
                              std::string(40, 'z') + "\r\nend\r\n";
     write_file("in.txt", text);
 
-    ASSERT_EQ(run(request("80", false, true, true)), 0);
+    ASSERT_EQ(run(request("80", false, true, true)), Failure::none);
     EXPECT_EQ(read_file("out.txt"),
               "     " + line44 + " " + line44 + " " + std::string(39, 'y') + "\n     " +
                   std::string(40, 'z') + " end\n");
     expect_no_temp_files();
 
     // Without it the column text holds: every line is below 80.
-    ASSERT_EQ(run(request("80", false, true, false)), 0);
+    ASSERT_EQ(run(request("80", false, true, false)), Failure::none);
     EXPECT_EQ(read_file("out.txt"), "     " + line44 + "\n     " + line44 + "\n     " +
                                         std::string(39, 'y') + "\n     " + std::string(40, 'z') +
                                         "\n     end\n");
@@ -105,7 +121,7 @@ TEST_F(Pipeline, AutodetectMeasuresTheReshapedText) {
     const std::string text = std::string(44, 'x') + "\r\n" + std::string(44, 'x') + "\r\n" +
                              std::string(39, 'y') + "\r\nend\r\n";
     write_file("in.txt", text);
-    ASSERT_EQ(run(request("56", true, false, true)), 0);
+    ASSERT_EQ(run(request("56", true, false, true)), Failure::none);
     EXPECT_EQ(read_file("out.txt"), std::string(44, 'x') + " " + std::string(44, 'x') + " " +
                                         std::string(39, 'y') + " end\n");
 }
@@ -114,7 +130,7 @@ TEST_F(Pipeline, AutodetectMeasuresTheReshapedText) {
 // keep their breaks, blank lines included.
 TEST_F(Pipeline, AutodetectWithoutLongLinesJoinsAllButSentenceEnds) {
     write_file("in.txt", "short\n\nline.\nmore\n");
-    ASSERT_EQ(run(request("56", false, true, true)), 0);
+    ASSERT_EQ(run(request("56", false, true, true)), Failure::none);
     EXPECT_EQ(read_file("out.txt"), "     short  line.\n     more \n");
 }
 
@@ -125,10 +141,10 @@ TEST_F(Pipeline, MinusOneEstimatesOnBothRoads) {
     // "Kindle 2 Lines": (10+10+6)/3 = 8.
     write_file("in.txt", "abcdefghi\n\n\n\nabcdefghi\nxyzuv\n");
 
-    ASSERT_EQ(run(request("-1", false, false)), 0);
+    ASSERT_EQ(run(request("-1", false, false)), Failure::none);
     EXPECT_EQ(read_file("out.txt"), "abcdefghi \n\n\nabcdefghi xyzuv ");
 
-    ASSERT_EQ(run(request("-1", true, false)), 0);
+    ASSERT_EQ(run(request("-1", true, false)), Failure::none);
     EXPECT_EQ(read_file("out.txt"), "abcdefghi abcdefghi xyzuv\n");
     expect_no_temp_files();
 }
@@ -139,28 +155,38 @@ TEST_F(Pipeline, EmptyAndJunkColumnTexts) {
     write_file("in.txt", "ab\n\ncd.\nef\n");
     for (const char* text : {"", "abc", " - 5", "+"}) {
         SCOPED_TRACE(std::string("column text \"") + text + "\"");
-        ASSERT_EQ(run(request(text, false, false)), 0);
+        ASSERT_EQ(run(request(text, false, false)), Failure::none);
         EXPECT_EQ(read_file("out.txt"), "ab  cd.\nef ");
-        ASSERT_EQ(run(request(text, false, true)), 0);
+        ASSERT_EQ(run(request(text, false, true)), Failure::none);
         EXPECT_EQ(read_file("out.txt"), "     ab  cd.\n     ef \n");
     }
 }
 
 // Every byte of the input reaches the filter, which drops NUL and CR, on
-// both roads: text after a NUL is not lost.
-TEST_F(Pipeline, NulBytesOnBothRoads) {
+// both roads: text after a NUL is not lost. Text in UTF-16 is joined as
+// its characters and comes out in UTF-16, its mark first.
+TEST_F(Pipeline, NulBytesAndUtf16OnBothRoads) {
     write_file("in.txt", std::string("ab\0cd.\n\0ef\n", 11));
-    ASSERT_EQ(run(request("10", false, false)), 0);
+    ASSERT_EQ(run(request("10", false, false)), Failure::none);
     EXPECT_EQ(read_file("out.txt"), "abcd.\nef\n");
-    ASSERT_EQ(run(request("10", false, true)), 0);
+    ASSERT_EQ(run(request("10", false, true)), Failure::none);
     EXPECT_EQ(read_file("out.txt"), "     abcd.\n     ef\n");
 
-    // UTF-16LE: everything after the first character would be lost if the
-    // text ended at its first NUL.
     write_file("in.txt", std::string("\xFF\xFEH\0i\0.\0\r\0\n\0", 12));
-    ASSERT_EQ(run(request("10", true, true)), 0);
-    EXPECT_EQ(read_file("out.txt"), "     \xFF\xFEHi.\n");
+    ASSERT_EQ(run(request("10", true, true)), Failure::none);
+    EXPECT_EQ(read_file("out.txt"), std::string("\xFF\xFE \0 \0 \0 \0 \0H\0i\0.\0\n\0", 20));
     expect_no_temp_files();
+}
+
+// Old Mac text, its lines ended by a lone CR, is read with each CR as an
+// LF: words are not glued together, and "Kindle 2 Lines" collapses its
+// blank lines.
+TEST_F(Pipeline, OldMacTextOnBothRoads) {
+    write_file("in.txt", "a friend\rthis\r\r\rfiles.\rNew\r");
+    ASSERT_EQ(run(request("5", false, false)), Failure::none);
+    EXPECT_EQ(read_file("out.txt"), "a friend this\n\n\nfiles.\nNew\n");
+    ASSERT_EQ(run(request("5", true, true)), Failure::none);
+    EXPECT_EQ(read_file("out.txt"), "     a friend this\n     files.\n     New\n");
 }
 
 // The e-reader road, input missing: failure at once, the output untouched,
@@ -168,13 +194,13 @@ TEST_F(Pipeline, NulBytesOnBothRoads) {
 TEST_F(Pipeline, EreaderRoadMissingInputFailsWithoutReadingAStaleTempFile) {
     write_file(first_temp_name, "someone else's text\n");
     write_file("out.txt", "keep me");
-    EXPECT_EQ(run(request("56", true, true)), 1);
+    EXPECT_EQ(run(request("56", true, true)), Failure::cant_find_input);
     EXPECT_EQ(read_file("out.txt"), "keep me");
     expect_no_temp_files();
 
     ProcessRequest nothing_chosen = request("56", false, true);
     nothing_chosen.input_path = nothing_chosen.output_path = "";
-    EXPECT_EQ(run(nothing_chosen), 1);
+    EXPECT_EQ(run(nothing_chosen), Failure::cant_find_input);
     expect_no_temp_files();
 }
 
@@ -187,19 +213,19 @@ TEST_F(Pipeline, EreaderRoadFailuresReportFailureAndCleanUp) {
     // The output folder does not exist.
     ProcessRequest no_folder = request("10", true, false);
     no_folder.output_path = "missing/out.txt";
-    EXPECT_EQ(run(no_folder), 1);
+    EXPECT_EQ(run(no_folder), Failure::cant_create_output);
     EXPECT_FALSE(exists("missing"));
     expect_no_temp_files();
 
     // The first temporary file cannot be created: its name is a folder.
     std::filesystem::create_directory(first_temp_name);
-    EXPECT_EQ(run(request("10", false, true)), 1);
+    EXPECT_EQ(run(request("10", false, true)), Failure::cant_write_first_temp);
     EXPECT_FALSE(exists("out.txt"));
     std::filesystem::remove(first_temp_name);
 
     // The filter cannot create the second temporary file.
     std::filesystem::create_directory(second_temp_name);
-    EXPECT_EQ(run(request("10", false, true)), 1);
+    EXPECT_EQ(run(request("10", false, true)), Failure::cant_create_output);
     EXPECT_FALSE(exists("out.txt"));
     expect_no_temp_files();
 
@@ -209,7 +235,7 @@ TEST_F(Pipeline, EreaderRoadFailuresReportFailureAndCleanUp) {
     for (const bool indent : {true, false}) {
         ProcessRequest full = request("10", !indent, indent);
         full.output_path = "/dev/full";
-        EXPECT_EQ(run(full), 1);
+        EXPECT_EQ(run(full), Failure::cant_write_output);
         expect_no_temp_files();
     }
 #endif
@@ -224,12 +250,12 @@ TEST_F(Pipeline, TempFileNamesAreRefusedOnTheEreaderRoad) {
 
     ProcessRequest as_input = request("10", false, true);
     as_input.input_path = first_temp_name;
-    EXPECT_EQ(run(as_input), 1);
+    EXPECT_EQ(run(as_input), Failure::names_a_temp_file);
     EXPECT_FALSE(exists("out.txt"));
 
     ProcessRequest as_output = request("10", true, false);
     as_output.output_path = std::string("./") + second_temp_name;
-    EXPECT_EQ(run(as_output), 1);
+    EXPECT_EQ(run(as_output), Failure::names_a_temp_file);
 
     EXPECT_EQ(read_file(first_temp_name), story);
     EXPECT_EQ(read_file(second_temp_name), "mine too\n");
@@ -243,7 +269,7 @@ TEST_F(Pipeline, NewOutputNamedLikeATempFileIsRefused) {
         SCOPED_TRACE(name);
         ProcessRequest r = request("10", true, true);
         r.output_path = name;
-        EXPECT_EQ(run(r), 1);
+        EXPECT_EQ(run(r), Failure::names_a_temp_file);
         expect_no_temp_files();
     }
 }
@@ -257,13 +283,13 @@ TEST_F(Pipeline, TempFileNamesElsewhereStillWork) {
 
     ProcessRequest elsewhere = request("10", true, false);
     elsewhere.input_path = input;
-    EXPECT_EQ(run(elsewhere), 0);
+    EXPECT_EQ(run(elsewhere), Failure::none);
     EXPECT_EQ(read_file("out.txt"), "Once upon a time there was a cat.\nThe end\n");
 
     write_file(first_temp_name, story);
     ProcessRequest plain = request("10", false, false);
     plain.input_path = first_temp_name;
-    EXPECT_EQ(run(plain), 0);
+    EXPECT_EQ(run(plain), Failure::none);
     EXPECT_EQ(read_file("out.txt"), story_at_10);
     EXPECT_EQ(read_file(first_temp_name), story);
 }
@@ -275,27 +301,9 @@ TEST_F(Pipeline, OutputThatIsTheInputIsRefused) {
         SCOPED_TRACE(indent ? "e-reader road" : "plain road");
         ProcessRequest r = request("10", false, indent);
         r.output_path = "./in.txt";
-        EXPECT_EQ(run(r), 1);
+        EXPECT_EQ(run(r), Failure::output_is_input);
         EXPECT_EQ(read_file("in.txt"), story);
     }
-}
-
-// The one-argument form writes the diagnostics and the length report to
-// standard output, as the engine's library functions do.
-TEST_F(Pipeline, LibraryFormWritesToStandardOutput) {
-    ::testing::internal::CaptureStdout();
-    run_pipeline(request("56", false, true));
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Can't find the input file.\n");
-
-    write_file("in.txt", story);
-    ::testing::internal::CaptureStdout();
-    ASSERT_EQ(run_pipeline(request("56", true, false, true)), 0);
-    const std::string report = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 255);
-
-    ::testing::internal::CaptureStdout();
-    ASSERT_EQ(run_pipeline(request("56", true, false, true), nullptr, nullptr), 0);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
 }
 
 struct ColumnCase {
@@ -349,29 +357,6 @@ TEST(DeriveOutputPath, ReplacesFromTheLastDot) {
         SCOPED_TRACE(c.input);
         EXPECT_EQ(derive_output_path(c.input), c.output);
     }
-}
-
-// Whole-file reads keep every byte and leave nothing behind on failure.
-TEST(ReadWholeFile, KeepsEveryByte) {
-    testing::TempDir dir;
-    std::string bytes(3 << 20, '\0');  // larger than one read step
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 5);
-    const std::string path = dir.file("bytes");
-    write_file(path, bytes);
-
-    std::FILE* in = std::fopen(path.c_str(), "r+b");
-    ASSERT_NE(in, nullptr);
-    std::fgetc(in);  // reading starts at the beginning wherever the stream stands
-    std::string text = "old";
-    EXPECT_TRUE(read_whole_file(in, text));
-    std::fclose(in);
-    EXPECT_TRUE(text == bytes);
-
-    write_file(path, "");
-    in = std::fopen(path.c_str(), "r+b");
-    EXPECT_TRUE(read_whole_file(in, text));
-    EXPECT_EQ(text, "");
-    std::fclose(in);
 }
 
 }  // namespace

@@ -7,7 +7,10 @@
 
 namespace parafold::testing {
 
-inline std::string reference_join(const std::string& in, std::int32_t width) {
+// With `characters`, a line's length counts characters of UTF-8: the bytes
+// that continue one (10xxxxxx) do not count.
+inline std::string reference_join(const std::string& in, std::int32_t width,
+                                  bool characters = false) {
     std::string out;
     std::int64_t line_bytes = 0;
     bool sentence_end = false;
@@ -34,7 +37,7 @@ inline std::string reference_join(const std::string& in, std::int32_t width) {
                 break;
             default:
                 out += c;
-                ++line_bytes;
+                if (!characters || (static_cast<unsigned char>(c) & 0xC0) != 0x80) ++line_bytes;
                 sentence_end = false;
         }
     }

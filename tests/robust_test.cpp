@@ -26,7 +26,6 @@ namespace parafold {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::capture;
 using testing::exists;
 using testing::Outcome;
 using testing::read_file;
@@ -36,11 +35,22 @@ using testing::reference_join;
 using testing::TempDir;
 using testing::write_file;
 
-Outcome reflow(const std::string& in, const std::string& out, std::int32_t width = 10) {
-    return capture([&](std::FILE* messages) {
-        return reflow_file(in.c_str(), out.c_str(), width, messages);
-    });
+Failure reflow(const std::string& in, const std::string& out, Width width = {WidthRule::given, 10}) {
+    return reflow_file(in.c_str(), out.c_str(), width).failure;
 }
+
+// The dialog's e-reader road ("Kindle 2 Lines" and "Kindle Indent") at 10,
+// or with "Autodetect Columns".
+ProcessRequest ereader_request(const std::string& in, const std::string& out, bool autodetect) {
+    ProcessRequest request{in, out, {}};
+    request.options.two_lines = request.options.indent = true;
+    request.options.width = width_of_fields("10", autodetect, true);
+    return request;
+}
+
+// A failure as a child's exit status, and back.
+int status_of_child(Failure failure) { return static_cast<int>(failure); }
+Failure failure_of_child(int status) { return static_cast<Failure>(status); }
 
 // A path of about `length` bytes below `dir`, in folders of 100-byte names
 // (each name within the usual 255-byte limit, the whole beyond PATH_MAX).
@@ -97,8 +107,8 @@ TEST(OutOfMemory, SmartVocabularyFailsClearly) {
 #endif
 }
 
-// With no file descriptor left for the input, or for the output (here: the
-// first temporary file of the e-reader road), a run fails saying so rather
+// With no file descriptor left for the input, or for the output (or the
+// dialog's first temporary file), a run fails saying so rather
 // than that the input is missing or the disk full, and creates nothing.
 TEST(NoDescriptors, RunsFailSayingSo) {
     TempDir dir;
@@ -109,12 +119,14 @@ TEST(NoDescriptors, RunsFailSayingSo) {
         int left;  // descriptors left free
         std::function<Failure()> run;
     } rows[] = {
-        {"the filter's input", 0, [&] { return reflow_between(in.c_str(), out.c_str(), 10).failure; }},
-        {"the filter's output", 1, [&] { return reflow_between(in.c_str(), out.c_str(), 10).failure; }},
+        {"the filter's input", 0, [&] { return reflow(in, out); }},
+        {"the filter's output", 1, [&] { return reflow(in, out); }},
         {"the e-reader road's input", 0,
-         [&] { return run_request({in, out, "10", true, false, false}, nullptr).failure; }},
-        {"the e-reader road's temporary file", 1,
-         [&] { return run_request({in, out, "10", true, false, false}, nullptr).failure; }},
+         [&] { return run_request(ereader_request(in, out, false)).failure; }},
+        {"the e-reader road's output", 1,
+         [&] { return run_request(ereader_request(in, out, false)).failure; }},
+        {"the dialog's first temporary file", 1,
+         [&] { return run_pipeline(ereader_request(in, out, false)).failure; }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -147,23 +159,16 @@ TEST(BadPaths, PathsTooLongToOpenFailCleanly) {
     const std::string too_long = long_path(dir.path(), 5000);
     ASSERT_EQ(too_long.size(), 5000u);
 
-    Outcome run = reflow(too_long, dir.file("out.txt"));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.messages, testing::cant_find);
+    EXPECT_EQ(reflow(too_long, dir.file("out.txt")), Failure::cant_find_input);
     EXPECT_FALSE(exists(dir.file("out.txt")));
-
-    run = reflow(dir.file("in.txt"), too_long);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.messages, testing::cant_create);
+    EXPECT_EQ(reflow(dir.file("in.txt"), too_long), Failure::cant_create_output);
     EXPECT_EQ(read_file(dir.file("in.txt")), sample);
-
     // One name longer than a folder entry may be.
-    run = reflow(dir.file("in.txt"), dir.file(std::string(300, 'n')));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.messages, testing::cant_create);
+    EXPECT_EQ(reflow(dir.file("in.txt"), dir.file(std::string(300, 'n'))),
+              Failure::cant_create_output);
 
     EXPECT_EQ(average_line_length(too_long.c_str()), -1);
-    EXPECT_EQ(most_common_line_length(too_long.c_str(), nullptr), -1);
+    EXPECT_EQ(most_common_line_length(too_long.c_str()), -1);
 }
 
 // Bytes from 0x80 up are handed to the file system unchanged: Latin-1 and
@@ -178,14 +183,12 @@ TEST(BadPaths, HighBytesInNamesWork) {
         const std::string in = dir.file(name);
         const std::string out = in + ".out\xC3";
         write_file(in, sample);
-        const Outcome run = reflow(in, out);
-        EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.messages, "");
+        EXPECT_EQ(reflow(in, out), Failure::none);
         EXPECT_EQ(read_file(out), sample_joined);
         EXPECT_EQ(average_line_length(in.c_str()), 9);
         // The same file under another name of such bytes is still the same file.
         fs::create_hard_link(in, in + ".link\xFF");
-        EXPECT_EQ(reflow(in, in + ".link\xFF").messages, testing::same_file_text);
+        EXPECT_EQ(reflow(in, in + ".link\xFF"), Failure::output_is_input);
         EXPECT_EQ(read_file(in), sample);
     }
 }
@@ -208,7 +211,7 @@ TEST(BadPaths, EstimatesOfUnreadablePaths) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(average_line_length(c.path.c_str()), c.expected);
-        EXPECT_EQ(most_common_line_length(c.path.c_str(), nullptr), c.expected);
+        EXPECT_EQ(most_common_line_length(c.path.c_str()), c.expected);
     }
 }
 
@@ -243,6 +246,12 @@ protected:
         return child.outcome;
     }
 
+    // The same for a job that fails or not.
+    Failure failure_as_unprivileged(const std::function<Failure()>& job) {
+        return failure_of_child(
+            as_unprivileged([&](std::FILE*) { return status_of_child(job()); }).status);
+    }
+
     std::string file(const std::string& name, const std::string& bytes, fs::perms mode) {
         const std::string path = dir.file("open/" + name);
         write_file(path, bytes);
@@ -267,14 +276,11 @@ const fs::perms read_write = read_only | write_only;
 TEST_F(Permissions, ReadOnlyInputFailsAsMissingButCanBeEstimated) {
     const std::string in = file("in.txt", sample, read_only);
     const std::string out = dir.file("open/out.txt");
-    for (const std::int32_t width : {10, -1}) {
-        SCOPED_TRACE(width);
-        const Outcome run = as_unprivileged([&](std::FILE* messages) {
-            return reflow_file(in.c_str(), out.c_str(), width, messages);
-        });
+    for (const Width width : {Width{WidthRule::given, 10}, Width{WidthRule::mean, 0}}) {
+        SCOPED_TRACE(static_cast<int>(width.rule));
+        const Failure failure = failure_as_unprivileged([&] { return reflow(in, out, width); });
         SKIP_IF_NOT_UNPRIVILEGED();
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.messages, testing::cant_find);
+        EXPECT_EQ(failure, Failure::cant_find_input);
         EXPECT_FALSE(exists(out));
     }
     const Outcome estimate = as_unprivileged([&](std::FILE*) {
@@ -286,16 +292,13 @@ TEST_F(Permissions, ReadOnlyInputFailsAsMissingButCanBeEstimated) {
 TEST_F(Permissions, UnreadableInputFailsEverywhere) {
     const std::string in = file("in.txt", sample, write_only);
     const std::string out = dir.file("open/out.txt");
-    const Outcome run = as_unprivileged([&](std::FILE* messages) {
-        return reflow_file(in.c_str(), out.c_str(), 10, messages);
-    });
+    const Failure failure = failure_as_unprivileged([&] { return reflow(in, out); });
     SKIP_IF_NOT_UNPRIVILEGED();
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.messages, testing::cant_find);
+    EXPECT_EQ(failure, Failure::cant_find_input);
     EXPECT_FALSE(exists(out));
     const Outcome estimates = as_unprivileged([&](std::FILE*) {
         return average_line_length(in.c_str()) == -1 &&
-               most_common_line_length(in.c_str(), nullptr) == -1;
+               most_common_line_length(in.c_str()) == -1;
     });
     EXPECT_EQ(estimates.status, 1);
 }
@@ -309,12 +312,9 @@ TEST_F(Permissions, OutputThatMayNotBeWrittenFails) {
     const std::string old = file("old.txt", "the user's own text\n", read_only);
     for (const std::string& out : {dir.file("closed/out.txt"), old}) {
         SCOPED_TRACE(out);
-        const Outcome run = as_unprivileged([&](std::FILE* messages) {
-            return reflow_file(in.c_str(), out.c_str(), 10, messages);
-        });
+        const Failure failure = failure_as_unprivileged([&] { return reflow(in, out); });
         SKIP_IF_NOT_UNPRIVILEGED();
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.messages, testing::cant_create);
+        EXPECT_EQ(failure, Failure::cant_create_output);
         EXPECT_EQ(read_file(in), sample);
     }
     EXPECT_FALSE(exists(dir.file("closed/out.txt")));
@@ -328,16 +328,12 @@ TEST_F(Permissions, EreaderRoadInAFolderThatMayNotBeWrittenFails) {
     const std::string out = file("out.txt", "keep me", read_write);
     fs::create_directory(dir.path() / "closed");
     fs::permissions(dir.path() / "closed", fs::perms::all & ~write_only);
-    const Outcome run = as_unprivileged([&](std::FILE* messages) {
-        if (chdir(dir.file("closed").c_str()) != 0) return 100;
-        ProcessRequest request{in, out, "10", true, true, false};
-        return run_pipeline(request, messages, nullptr);
+    const Failure failure = failure_as_unprivileged([&] {
+        if (chdir(dir.file("closed").c_str()) != 0) return Failure::none;
+        return run_pipeline(ereader_request(in, out, false)).failure;
     });
     SKIP_IF_NOT_UNPRIVILEGED();
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.messages,
-              "Sorry, can't write the temporary file parafoldtemp.txt in the current folder. "
-              "Could be write protect or no free space.\n");
+    EXPECT_EQ(failure, Failure::cant_write_first_temp);
     EXPECT_EQ(read_file(out), "keep me");
     EXPECT_TRUE(fs::is_empty(dir.path() / "closed"));
 }
@@ -347,14 +343,12 @@ TEST_F(Permissions, EreaderRoadInAFolderThatMayNotBeWrittenFails) {
 TEST_F(Permissions, EreaderRoadWithReadOnlyInputFails) {
     const std::string in = file("in.txt", sample, read_only);
     const std::string out = file("out.txt", "keep me", read_write);
-    const Outcome run = as_unprivileged([&](std::FILE* messages) {
-        if (chdir(dir.file("open").c_str()) != 0) return 100;
-        ProcessRequest request{in, out, "10", true, false, true};
-        return run_pipeline(request, messages, nullptr);
+    const Failure failure = failure_as_unprivileged([&] {
+        if (chdir(dir.file("open").c_str()) != 0) return Failure::none;
+        return run_pipeline(ereader_request(in, out, true)).failure;
     });
     SKIP_IF_NOT_UNPRIVILEGED();
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.messages, testing::cant_find);
+    EXPECT_EQ(failure, Failure::cant_find_input);
     EXPECT_EQ(read_file(out), "keep me");
     EXPECT_FALSE(exists(dir.file("open/parafoldtemp.txt")));
     EXPECT_FALSE(exists(dir.file("open/parafoldtemp2.txt")));

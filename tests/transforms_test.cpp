@@ -276,20 +276,53 @@ TEST(EreaderTransforms, LongRandomTextsMatchReference) {
     }
 }
 
-// The overloads that write over a buffer give the same bytes, whatever the
-// buffer held before: longer, shorter or the same size as the result.
-TEST(EreaderTransforms, BufferOverloadsMatchTheirReturningForms) {
-    const std::string texts[] = {std::string(100, '\n') + "long line " + std::string(90, 'y'),
-                                 "a \r\n\n b", "", "\n\n", std::string(50, 'z') + " \n",
-                                 "x"};
-    std::string two_lines = "leftover bytes";
-    std::string indent = "leftover bytes";
+// `text` through a transform on a text in pieces: pieces of `piece` bytes,
+// each step given `room` bytes.
+std::string in_pieces(const std::string& text, std::size_t piece, std::size_t room,
+                      bool two_lines) {
+    TwoLinesStream two;
+    IndentStream lines;
+    std::string out(room, '\0'), result;
+    for (std::size_t at = 0; at < text.size(); at += piece) {
+        std::string_view rest = std::string_view(text).substr(at, piece);
+        while (!rest.empty()) {
+            const StreamStep step = two_lines ? kindle_two_lines(two, rest, out.data(), room)
+                                              : kindle_indent(lines, rest, out.data(), room);
+            result += step.result;
+            rest.remove_prefix(step.used);
+        }
+    }
+    for (std::string_view end; !(end = two_lines ? kindle_two_lines_end(two, out.data(), room)
+                                                 : kindle_indent_end(lines, out.data()))
+                                     .empty();) {
+        result += end;
+    }
+    return result;
+}
+
+// Cut into pieces of any size and given buffers from the least room up, a
+// text comes out as it does whole: what ends a piece (a space, CRs, an open
+// line, a run of line breaks) waits for the next. The long rows are runs
+// and lines far beyond the buffer.
+TEST(EreaderTransforms, TextsInPiecesGiveTheWholeTextsResult) {
+    TextSource source(7);
+    std::vector<std::string> texts = {
+        std::string(5000, '\r') + "x", std::string(5000, '\r') + "\n", std::string(5000, '\n'),
+        "a " + std::string(5000, '\r') + "\nb", std::string(5000, 'y') + " \r\n",
+        std::string(5000, ' ') + "\n"};
+    for (int round = 0; round < 300; ++round) texts.push_back(source.text(100));
     for (const std::string& text : texts) {
-        SCOPED_TRACE(spell(text));
-        kindle_two_lines(text, two_lines);
-        EXPECT_EQ(two_lines, kindle_two_lines(text));
-        kindle_indent(text, indent);
-        EXPECT_EQ(indent, kindle_indent(text));
+        SCOPED_TRACE(spell(text.substr(0, 100)));
+        const std::string two_lines = testing::reference_kindle_two_lines(text);
+        const std::string indent = testing::reference_kindle_indent(text);
+        for (const std::size_t piece : {1, 2, 3, 7, 64, 10000}) {
+            for (const std::size_t room : {2, 3, 17, 100000}) {
+                SCOPED_TRACE(::testing::Message() << "piece " << piece << ", room " << room);
+                ASSERT_EQ(in_pieces(text, piece, room, true), two_lines);
+                ASSERT_EQ(in_pieces(text, piece, std::max(room, kindle_indent_room(1)), false),
+                          indent);
+            }
+        }
     }
 }
 

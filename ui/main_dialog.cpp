@@ -100,11 +100,15 @@ void process_file(HWND dialog) {
     ProcessRequest request;
     request.input_path = control_text(dialog, IDC_INPUT_PATH);
     request.output_path = control_text(dialog, IDC_OUTPUT_PATH);
-    request.column_text = control_text(dialog, IDC_COLUMNS);
-    request.two_lines = check_state(dialog, IDC_KINDLE_TWO_LINES) != BST_UNCHECKED;
-    request.indent = check_state(dialog, IDC_KINDLE_INDENT) != BST_UNCHECKED;
-    request.autodetect = check_state(dialog, IDC_AUTODETECT) == BST_CHECKED;
-    if (run_pipeline(request) == 0) {
+    UnwrapOptions& options = request.options;
+    options.two_lines = check_state(dialog, IDC_KINDLE_TWO_LINES) != BST_UNCHECKED;
+    options.indent = check_state(dialog, IDC_KINDLE_INDENT) != BST_UNCHECKED;
+    options.width = width_of_fields(control_text(dialog, IDC_COLUMNS),
+                                    check_state(dialog, IDC_AUTODETECT) == BST_CHECKED,
+                                    options.two_lines || options.indent);
+    // The message box is the only report: the failure's reason is the
+    // command line's to say.
+    if (run_pipeline(request).failure == Failure::none) {
         dialog_services.message_box(dialog, "Text file aligned successfully", "Success", MB_OK);
     } else {
         dialog_services.message_box(dialog, "Alignment failed", "Failed", MB_OK);

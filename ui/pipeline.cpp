@@ -1,24 +1,109 @@
 #include "ui/pipeline.h"
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
-#include "engine/reflow/estimate.h"
 #include "engine/io/file_identity.h"
-#include "engine/io/filter_files.h"
+#include "engine/io/learn.h"
+#include "engine/io/text_form.h"
+#include "engine/reflow/estimate.h"
 #include "engine/reflow/pieces.h"
 #include "engine/reflow/reflow.h"
 #include "engine/smart/unwrap.h"
-#include "engine/io/utf16.h"
-#include "ui/piecewise.h"
+#include "ui/ereader_layers.h"
 
 namespace parafold {
 namespace {
 
+// The writes a file gets: as large as the blocks the input is read in.
+constexpr std::size_t output_block_bytes = 256 << 10;
+
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
+
+SmartOptions smart_options_of(const UnwrapOptions& options) {
+    SmartOptions smart;
+    const Width& width = options.width;
+    smart.columns = width.rule == WidthRule::given && width.columns > 0 ? width.columns : 0;
+    smart.dehyphenate = options.dehyphenate;
+    smart.explain = options.explain;
+    return smart;
+}
+
+// Opens the output when the run is ready to write it, and says where.
+using OutputOpener = std::function<Failure(BlockSink*& output)>;
+
+// The one pass of a text: read in its own form from `input`, learnt from
+// where the join needs it, reshaped, joined and written back in its form
+// to the output `open_output` gives.
+Failure unwrap_text(BlockSource& input, const OutputOpener& open_output,
+                    const UnwrapOptions& options, std::FILE* report, bool& breaks_kept) {
+    TextReading reading;
+    Failure failure = read_text(input, reading);
+    if (failure != Failure::none) return failure;
+    const bool characters = reading.form.counts_characters();
+
+    // What the join must know before its first output, learnt from the text
+    // as it sees it: after "Kindle 2 Lines".
+    auto lines = std::make_unique<PieceStats>();
+    SmartUnwrap unwrap;
+    unwrap.options = smart_options_of(options);
+    std::optional<Learner> learner;
+    if (options.smart) {
+        learner = smart_learner(unwrap);
+    } else if (measures_lines(options.width)) {
+        learner = Learner{piece_counter(*lines, characters), {}};
+    }
+    LearntText learnt;
+    learnt.text = &reading.text;
+    if (learner) {
+        BlockSink reshaped = options.two_lines ? two_lines_layer(learner->take) : learner->take;
+        Learner as_joined{reshaped, learner->enough};
+        failure = learn_then_stream(reading.text, as_joined, learnt);
+        if (failure != Failure::none) return failure;
+    }
+    if (!options.smart && options.width.rule == WidthRule::most_common_less_6) {
+        write_length_report(*lines, report);
+    }
+
+    BlockSink* output = nullptr;
+    failure = open_output(output);
+    if (failure != Failure::none) return failure;
+    // The layers write in pieces of any size: a file gets them in blocks.
+    BlockSink gathered = gathering(*output, output_block_bytes);
+    BlockSink text_out = write_text(gathered, reading.form);
+    BlockSink indented = options.indent ? indent_layer(text_out) : text_out;
+    // A report is read by people: written as it is, neither indented nor
+    // in the text's form.
+    const bool report_only = options.smart && options.explain;
+    BlockSink joined = report_only   ? smart_joining(unwrap, gathered)
+                       : options.smart ? smart_joining(unwrap, indented)
+                                       : joining(indented, columns_of(options.width, *lines),
+                                                 characters);
+    BlockSink reshaped = options.two_lines ? two_lines_layer(joined) : joined;
+    failure = pump(*learnt.text, reshaped);
+    if (options.smart) breaks_kept = failure == Failure::none && !report_of(unwrap).wrapped;
+    return options.explain && failure == Failure::cant_write_output ? Failure::cant_write_report
+                                                                    : failure;
+}
+
+// unwrap_text, with running out of memory as a failure.
+Failure unwrap_guarded(BlockSource& input, const OutputOpener& open_output,
+                       const UnwrapOptions& options, std::FILE* report, bool& breaks_kept) {
+    try {
+        return unwrap_text(input, open_output, options, report, breaks_kept);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return Failure::out_of_memory;
+}
+
+// ------------------------------------------- the dialog's e-reader road
 
 // Whether a run's input, or its output, is one of the temporary files, by
 // any name or through a standard stream.
@@ -32,63 +117,26 @@ bool output_is_temp_file(const std::string& path) {
            ends_are_one_file(second_temp_name, path.c_str());
 }
 
-// The width the join step uses: the one place that decides it, for both
-// roads. `first_temp` holds the pieces of the e-reader road's first
-// temporary file where the width comes from them (see measures_first_temp),
-// and is nullptr otherwise.
-//  - The e-reader road with "Autodetect Columns": the most common line
-//    length of the first temporary file less 6, whatever the column text
-//    says; its length report goes to `report`.
-//  - Otherwise the column text's value, where -1 asks for the mean line
-//    length of the text joined: of the first temporary file on the e-reader
-//    road; on the plain road only the filter reads the input, so it gets -1
-//    and takes the mean itself.
-//  - The reading-quality unwrap takes a positive width as it is and
-//    estimates its own for any other (0).
-std::int32_t decide_width(const ProcessRequest& request, const PieceStats* first_temp,
-                          std::FILE* report) {
-    std::int32_t width = column_value(request.column_text);
-    if (first_temp && request.autodetect) {
-        write_length_report(*first_temp, report);
-        width = most_common_length(*first_temp) - 6;
-    } else if (first_temp && width == -1 && !request.smart) {
-        width = mean_length(*first_temp);
-    }
-    if (request.smart) return width > 0 ? width : 0;
-    return width;
+// A layer that counts the pieces of what passes into `measured`.
+BlockSink measuring(BlockSink& below, BlockSink& counter) {
+    return {[&below, &counter](const char* data, std::size_t size) {
+                counter.write(data, size);
+                return below.write(data, size);
+            },
+            [&below, &counter] {
+                counter.finish();
+                return !below.finish || below.finish();
+            }};
 }
 
-// Whether decide_width needs the pieces of the first temporary file.
-bool measures_first_temp(const ProcessRequest& request) {
-    return request.autodetect || (!request.smart && column_value(request.column_text) == -1);
-}
-
-struct Joined {
-    FilterOutcome filter;
-    bool breaks_kept = false;
-};
-
-// The line-joining step of either road: the dialog's filter at `width`, or
-// the reading-quality unwrap when the request asks for it.
-Joined join_lines_of(const ProcessRequest& request, const char* in, const char* out,
-                     std::int32_t width) {
-    if (!request.smart) return {reflow_between(in, out, width), false};
-    SmartOptions options;
-    options.columns = width;
-    options.dehyphenate = request.dehyphenate;
-    options.explain = request.explain;
-    SmartReport found;
-    Joined joined{smart_reflow_between(in, out, options, &found), false};
-    joined.breaks_kept = joined.filter.failure == Failure::none && !found.wrapped;
-    return joined;
-}
+enum class Reshape { none, two_lines, indent };
 
 // One hand-over of the e-reader road: from one file, through a transform or
 // unchanged, into another, with the failure to report when either end fails.
 struct HandOver {
     const char* from;
     const char* to;
-    const PiecewiseTransform& how;
+    Reshape how;
     Failure cant_open;
     Failure cant_read;
     Failure cant_create;
@@ -96,14 +144,12 @@ struct HandOver {
 };
 
 // Opens `h.from` (a file with "r+b": it must exist and be writable, though
-// it is only read), creates `h.to` ("w+b") and streams the one into the
-// other, adding what was read to `of_read`, what was written to
-// `of_written`, and the pieces of what was written to `measured` where
-// given. With `decode`, a UTF-16 input is read as UTF-8 and `decode` says
-// whether it was; with `encode`, what is written is encoded as it says.
+// it is only read), creates `h.to` ("w+b") and streams the text of the one
+// into the other in its own form, adding what was read to `of_read`, what
+// was written to `of_written`, and the pieces of the text written to
+// `measured` where given.
 Failure hand_over(const HandOver& h, ByteDigest* of_read, ByteDigest* of_written,
-                  PieceStats* measured, Utf16Found* decode = nullptr,
-                  const Utf16Found* encode = nullptr) {
+                  PieceStats* measured) {
     FileEnd in, out;
     if (open_filter_input(h.from, "r+b", nullptr, in) != Failure::none) {
         return open_failure(in, h.cant_open);
@@ -112,83 +158,101 @@ Failure hand_over(const HandOver& h, ByteDigest* of_read, ByteDigest* of_written
         close_end(in);
         return open_failure(out, h.cant_create);
     }
-    BlockSource file_in = file_source(in);
-    BlockSource file_read = of_read ? digest_tap(file_in, *of_read) : file_in;
-    BlockSource read = decode ? utf16_decoding(file_read, *decode) : file_read;
-    BlockSink file_out = file_sink(out);
-    BlockSink stored = encode ? utf16_encoding(file_out, *encode) : file_out;
-    PieceCursor cursor;
-    BlockSink counted{[&](const char* data, std::size_t size) {
-                          if (measured) count_pieces(*measured, cursor, data, size);
-                          return stored.write(data, size);
-                      },
-                      [&] { return !stored.finish || stored.finish(); }};
-    BlockSink written = of_written ? digest_tap(counted, *of_written) : counted;
-    Streamed streamed = Streamed::read_failed;
+    Failure streamed = Failure::cant_read_input;
     Failure failure = Failure::none;
     try {
-        streamed = transform_stream(read, written, h.how);
+        BlockSource file_in = file_source(in);
+        BlockSource read = of_read ? digest_tap(file_in, *of_read) : file_in;
+        TextReading reading;
+        streamed = read_text(read, reading);
+        if (streamed == Failure::none) {
+            BlockSink file_out = file_sink(out);
+            BlockSink stored = of_written ? digest_tap(file_out, *of_written) : file_out;
+            BlockSink text_out = write_text(stored, reading.form);
+            BlockSink counter = measured
+                                    ? piece_counter(*measured, reading.form.counts_characters())
+                                    : BlockSink{};
+            BlockSink written = measured ? measuring(text_out, counter) : text_out;
+            BlockSink reshaped = h.how == Reshape::two_lines ? two_lines_layer(written)
+                                 : h.how == Reshape::indent  ? indent_layer(written)
+                                                             : written;
+            streamed = pump(reading.text, reshaped);
+        }
     } catch (const std::bad_alloc&) {
         failure = Failure::out_of_memory;
     } catch (const std::length_error&) {
         failure = Failure::out_of_memory;
     }
-    if (measured) finish_pieces(*measured, cursor);
     close_end(in);
-    if (!close_end(out) && streamed == Streamed::whole) streamed = Streamed::write_failed;
+    if (!close_end(out) && streamed == Failure::none) streamed = Failure::cant_write_output;
     if (failure != Failure::none) return failure;
-    if (streamed == Streamed::read_failed) return h.cant_read;
-    if (streamed == Streamed::write_failed) return write_failure(out, h.cant_write);
+    if (streamed == Failure::cant_read_input) return h.cant_read;
+    if (streamed == Failure::cant_write_output) return write_failure(out, h.cant_write);
     return Failure::none;
 }
 
+struct Joined {
+    FilterOutcome filter;
+    bool breaks_kept = false;
+};
+
+// The join of the first temporary file into the second.
+Joined join_temp_files(const UnwrapOptions& options, const PieceStats& first_temp) {
+    if (!options.smart) {
+        const Width width{WidthRule::given, columns_of(options.width, first_temp)};
+        return {reflow_file(first_temp_name, second_temp_name, width), false};
+    }
+    SmartReport found;
+    Joined joined{
+        smart_reflow_between(first_temp_name, second_temp_name, smart_options_of(options), &found),
+        false};
+    joined.breaks_kept = joined.filter.failure == Failure::none && !found.wrapped;
+    return joined;
+}
+
 // Every step of the e-reader road but the deletion of the temporary files.
-Failure reshape_through_temp_files(const ProcessRequest& request, std::FILE* report,
-                                   bool& breaks_kept) {
+Failure reshape_through_temp_files(const ProcessRequest& request, bool& breaks_kept) {
+    const UnwrapOptions& options = request.options;
     // What the pipeline wrote into the first temporary file and read back
     // from the second, against what the filter says it read and wrote: any
     // difference means that another run in the same folder, which uses the
     // same names, changed the files while this one used them.
     ByteDigest given_to_filter, taken_from_filter;
-    // The reading-quality unwrap takes UTF-16 as UTF-8 through the
-    // temporary files, and the output gets it back as it came.
-    Utf16Found utf16;
-    PieceStats first_temp;
-    const bool measure = measures_first_temp(request);
+    auto first_temp = std::make_unique<PieceStats>();
     const HandOver into_first_temp{request.input_path.c_str(),
                                    first_temp_name,
-                                   request.two_lines ? piecewise_two_lines : piecewise_copy,
+                                   options.two_lines ? Reshape::two_lines : Reshape::none,
                                    Failure::cant_find_input,
                                    Failure::cant_read_input,
                                    Failure::cant_write_first_temp,
                                    Failure::cant_write_first_temp};
-    Failure failure = hand_over(into_first_temp, nullptr, &given_to_filter,
-                                measure ? &first_temp : nullptr, request.smart ? &utf16 : nullptr);
+    Failure failure = hand_over(into_first_temp, nullptr, &given_to_filter, first_temp.get());
     if (failure != Failure::none) return failure;
 
-    const std::int32_t width = decide_width(request, measure ? &first_temp : nullptr, report);
-    const Joined joined = join_lines_of(request, first_temp_name, second_temp_name, width);
+    const Joined joined = join_temp_files(options, *first_temp);
     if (joined.filter.failure != Failure::none) return joined.filter.failure;
-    if (!(joined.filter.read == given_to_filter)) return Failure::temp_files_changed;
+    if (!(joined.filter.read == given_to_filter) || !joined.filter.read_alike) {
+        return Failure::temp_files_changed;
+    }
 
     // An output path that named no file when the run began may name one of
     // the temporary files now that both exist.
     if (output_is_temp_file(request.output_path)) return Failure::names_a_temp_file;
     const HandOver into_output{second_temp_name,
                                request.output_path.c_str(),
-                               request.indent ? piecewise_indent : piecewise_copy,
+                               options.indent ? Reshape::indent : Reshape::none,
                                Failure::cant_read_second_temp,
                                Failure::cant_read_second_temp,
                                Failure::cant_create_output,
                                Failure::cant_write_output};
-    failure = hand_over(into_output, &taken_from_filter, nullptr, nullptr, nullptr, &utf16);
+    failure = hand_over(into_output, &taken_from_filter, nullptr, nullptr);
     if (failure != Failure::none) return failure;
     if (!(joined.filter.written == taken_from_filter)) return Failure::temp_files_changed;
     breaks_kept = joined.breaks_kept;
     return Failure::none;
 }
 
-Failure run_ereader_road(const ProcessRequest& request, std::FILE* report, bool& breaks_kept) {
+Failure run_ereader_road(const ProcessRequest& request, bool& breaks_kept) {
     // The temporary files are overwritten and deleted: a user's file by one
     // of their names must be neither read as the input nor written as the
     // output. Nothing has been touched yet.
@@ -200,7 +264,7 @@ Failure run_ereader_road(const ProcessRequest& request, std::FILE* report, bool&
     if (ends_are_one_file(request.input_path.c_str(), request.output_path.c_str())) {
         return Failure::output_is_input;
     }
-    const Failure failure = reshape_through_temp_files(request, report, breaks_kept);
+    const Failure failure = reshape_through_temp_files(request, breaks_kept);
     // Whatever happened, the run leaves no temporary file behind. A file
     // that is missing or cannot be removed is no error.
     std::remove(first_temp_name);
@@ -228,61 +292,75 @@ std::int32_t column_value(std::string_view column_text) {
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
-bool read_whole_file(std::FILE* stream, std::string& text) {
-    text.clear();
-    try {
-        // The size measured at the end is only the first guess: reading goes
-        // on to the real end, so a file that grew meanwhile, or whose size
-        // cannot be told, is still read whole.
-        std::size_t expected = 0;
-        if (std::fseek(stream, 0, SEEK_END) == 0) {
-            const long end = std::ftell(stream);
-            if (end > 0) expected = static_cast<std::size_t>(end);
-        }
-        std::fseek(stream, 0, SEEK_SET);
-        text.resize(expected);
-        text.resize(std::fread(text.data(), 1, expected, stream));
-        // Probe for more with one byte, so that a file read exactly costs no
-        // reallocation of its whole buffer.
-        int next = text.size() == expected ? std::fgetc(stream) : EOF;
-        constexpr std::size_t step = 1 << 20;
-        while (next != EOF) {
-            text.push_back(static_cast<char>(next));
-            const std::size_t have = text.size();
-            text.resize(have + step);
-            const std::size_t got = std::fread(text.data() + have, 1, step, stream);
-            text.resize(have + got);
-            next = got == step ? std::fgetc(stream) : EOF;
-        }
-        if (!std::ferror(stream)) return true;
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
-    std::string().swap(text);
-    return false;
+Width width_of_fields(std::string_view column_text, bool autodetect, bool ereader) {
+    if (ereader && autodetect) return {WidthRule::most_common_less_6, 0};
+    const std::int32_t value = column_value(column_text);
+    if (value == -1) return {WidthRule::mean, 0};
+    return {WidthRule::given, value};
 }
 
 ProcessOutcome run_request(const ProcessRequest& request, std::FILE* report) {
     ProcessOutcome outcome;
-    if (request.two_lines || request.indent) {
-        outcome.failure = run_ereader_road(request, report, outcome.breaks_kept);
-        return outcome;
+    const UnwrapOptions& options = request.options;
+    FileEnd in, out;
+    // "r+b" for the dialog's rule: the input must exist and be writable,
+    // though it is only read. The unwrap only reads it.
+    Failure failure = open_filter_input(request.input_path.c_str(), options.smart ? "rb" : "r+b",
+                                        request.output_path.c_str(), in);
+    if (failure == Failure::none) {
+        BlockSource source = file_source(in);
+        BlockSink sink;
+        const OutputOpener open_output = [&](BlockSink*& output) {
+            const Failure opened = open_filter_output(request.output_path.c_str(), "w+b", out);
+            if (opened == Failure::none) {
+                sink = file_sink(out);
+                output = &sink;
+            }
+            return opened;
+        };
+        failure = unwrap_guarded(source, open_output, options, report, outcome.breaks_kept);
     }
-    const Joined joined = join_lines_of(request, request.input_path.c_str(),
-                                        request.output_path.c_str(),
-                                        decide_width(request, nullptr, report));
-    outcome.failure = joined.filter.failure;
-    outcome.breaks_kept = joined.breaks_kept;
+    outcome.failure = close_filter_files(in, out, failure);
+    // A report that could not be written may have met a reader that left.
+    if (outcome.failure == Failure::cant_write_report) {
+        outcome.failure = write_failure(out, outcome.failure);
+    }
+    if (outcome.failure != Failure::none) outcome.breaks_kept = false;
     return outcome;
 }
 
-int run_pipeline(const ProcessRequest& request, std::FILE* messages, std::FILE* report) {
-    const ProcessOutcome outcome = run_request(request, report);
-    failure_text::say(messages, text_of(outcome.failure));
-    if (outcome.breaks_kept) failure_text::say(messages, failure_text::breaks_kept);
-    return status_of(outcome.failure);
+ProcessOutcome run_pipeline(const ProcessRequest& request) {
+    if (!request.options.two_lines && !request.options.indent) return run_request(request);
+    ProcessOutcome outcome;
+    outcome.failure = run_ereader_road(request, outcome.breaks_kept);
+    return outcome;
 }
 
-int run_pipeline(const ProcessRequest& request) { return run_pipeline(request, stdout, stdout); }
+ProcessOutcome unwrap_between(BlockSource& input, BlockSink& output,
+                              const UnwrapOptions& options) {
+    ProcessOutcome outcome;
+    const OutputOpener give_output = [&output](BlockSink*& to) {
+        to = &output;
+        return Failure::none;
+    };
+    outcome.failure = unwrap_guarded(input, give_output, options, nullptr, outcome.breaks_kept);
+    if (outcome.failure != Failure::none) outcome.breaks_kept = false;
+    return outcome;
+}
+
+ProcessOutcome unwrap_bytes(std::string_view input, std::string& output,
+                            const UnwrapOptions& options) {
+    output.clear();
+    try {
+        // The result is rarely longer than the text: one allocation, mostly.
+        output.reserve(input.size());
+    } catch (const std::bad_alloc&) {
+        // It grows as it goes, then, as far as memory allows.
+    } catch (const std::length_error&) {
+    }
+    BlockSource source = memory_source(input);
+    BlockSink sink = string_sink(output);
+    return unwrap_between(source, sink, options);
+}
 
 }  // namespace parafold

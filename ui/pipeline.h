@@ -1,25 +1,26 @@
-// One Process File request, from the input file to the output file, without
-// any window.
+// One Process File request, from the input to the output, without any
+// window: the text joined by the dialog's rule (or the reading-quality
+// unwrap), through the e-reader transforms when asked.
 //
-// Two roads:
-//  - plain (neither e-reader option): the line-joining filter runs straight
-//    from the input file to the output file;
-//  - e-reader (either option): the input goes through kindle_two_lines()
-//    when `two_lines` is set into the temporary file "parafoldtemp.txt", the
-//    filter joins that into "parafoldtemp2.txt", and that goes through
-//    kindle_indent() when `indent` is set into the output file. Both
-//    temporary files live in the current directory and are deleted at the
-//    end of the run. The transforms see the text piece by piece (see
-//    ui/piecewise.h), with the same result as on the whole text, so no whole
-//    file is held in memory.
-//
-// Either path may be "-" (standard input as the input, standard output as
-// the output) or name a pipe, a FIFO or a device: such streams are read or
-// written once, front to back, on either road (see engine/io/filter_files.h).
-//
-// The width of a run is decided in one place, from the request alone (see
-// ProcessRequest): a given number, the mean line length, the most common
-// line length less 6, or the reading-quality unwrap's own estimate.
+// The steps, for every text: it is read in its own form (UTF-16 decoded,
+// old Mac line ends as LF; see engine/io/text_form.h); with `two_lines`
+// it goes through kindle_two_lines(); the join learns first what its width
+// needs (see engine/reflow/width.h), from the text as the join sees it,
+// then joins; with `indent` the result goes through kindle_indent(); it is
+// written back in its own form. Two ways through them:
+//  - run_request, and unwrap_between for streams in memory: one pass from
+//    the input to the output, every step streaming, no temporary file (a
+//    file read twice where a width or a layout must be learnt first);
+//  - run_pipeline, the dialog's: the same on the plain road (neither
+//    e-reader option); on the e-reader road, as the dialog always did,
+//    through the temporary files "parafoldtemp.txt" (the text after
+//    kindle_two_lines, measured as it is written) and "parafoldtemp2.txt"
+//    (the join's result) in the current directory, deleted at the end.
+// Both give the same bytes. Either path may be "-" (standard input as the
+// input, standard output as the output) or name a pipe, a FIFO or a device:
+// such streams are read or written once, front to back (see
+// engine/io/filter_files.h). Memory stays bounded whatever the text, with
+// at most a few stream samples of 8 MiB (see engine/io/learn.h).
 #pragma once
 
 #include <cstdint>
@@ -27,37 +28,37 @@
 #include <string>
 #include <string_view>
 
+#include "engine/io/blocks.h"
 #include "engine/io/failure.h"
 #include "engine/io/filter_files.h"  // standard_stream_path
+#include "engine/reflow/width.h"
 
 namespace parafold {
 
-// The names of the e-reader road's temporary files, relative to the
-// current directory.
+// The names of the dialog's temporary files, relative to the current
+// directory.
 inline constexpr const char* first_temp_name = "parafoldtemp.txt";
 inline constexpr const char* second_temp_name = "parafoldtemp2.txt";
 
-struct ProcessRequest {
-    std::string input_path, output_path;
-    // The wrap column as the user typed it; see column_value(). The value -1
-    // asks for an estimate: the mean line length of the text that is joined
-    // (on the e-reader road, the first temporary file), or with `smart` the
-    // unwrap's own estimate.
-    std::string column_text;
+// What to do to a text, wherever it comes from and goes to.
+struct UnwrapOptions {
+    // The wrap column. With `smart`, a given width above 0 is the unwrap's,
+    // and any other asks for its own estimate.
+    Width width;
     bool two_lines = false;  // "Kindle 2 Lines"
     bool indent = false;     // "Kindle Indent"
-    // "Autodetect Columns": on the e-reader road the width is the most
-    // common line length of the first temporary file minus 6, and the
-    // column text is not used. The plain road ignores it.
-    bool autodetect = false;
-    // The reading-quality unwrap of engine/smart/unwrap.h in place of the dialog's
-    // filter, on either road (the command line's --smart; the dialog never
-    // sets it). The column text then gives its width when positive, and
-    // otherwise the width is estimated from the text. A text found not to
-    // be hard-wrapped is passed through with its breaks (breaks_kept).
+    // The reading-quality unwrap of engine/smart/unwrap.h in place of the
+    // dialog's rule (the command line's --smart; the dialog never sets it).
+    // A text found not to be hard-wrapped passes with its breaks
+    // (breaks_kept).
     bool smart = false;
     bool dehyphenate = false;  // with `smart`: see SmartOptions
-    std::FILE* explain = nullptr;  // with `smart` on the plain road: see SmartOptions
+    bool explain = false;      // with `smart`: the report in place of the text
+};
+
+struct ProcessRequest {
+    std::string input_path, output_path;
+    UnwrapOptions options;
 };
 
 // The value of a column text, as C's strtol reads a decimal number: leading
@@ -68,6 +69,13 @@ struct ProcessRequest {
 //   column_value("56") == 56, column_value(" -1x") == -1, column_value("") == 0
 std::int32_t column_value(std::string_view column_text);
 
+// The width the dialog's fields ask for: with "Autodetect Columns" on the
+// e-reader road, the most common line length less 6 whatever the column
+// text says; otherwise the column text's value, where -1 asks for the mean
+// line length. (On the plain road "Autodetect Columns" acts only through
+// the mean it put into the column field when the file was chosen.)
+Width width_of_fields(std::string_view column_text, bool autodetect, bool ereader);
+
 // How a run ended.
 struct ProcessOutcome {
     Failure failure = Failure::none;
@@ -76,28 +84,31 @@ struct ProcessOutcome {
     bool breaks_kept = false;
 };
 
-// Runs the request. Its failure is none when the output was written
-// completely; otherwise the output is left as it was unless the filter
-// itself had begun writing it on the plain road. On the e-reader road, a run
+// Runs the request in one pass. Its failure is none when the output was
+// written completely; otherwise the output is left as it was, unless the
+// failure came while it was written (a full disk, a reader that left). The
+// output is created only once what must be learnt was read. With a width of
+// the most common line length, its length report goes to `report`
+// (nullptr: nowhere).
+ProcessOutcome run_request(const ProcessRequest& request, std::FILE* report = nullptr);
+
+// The dialog's run of the request (see above). On the e-reader road, a run
 // whose temporary files were changed meanwhile by another run in the same
 // folder (their names are fixed) fails with temp_files_changed rather than
 // pass the other's text off as its own; its output, written by then, may
-// hold that text. The length report of the e-reader road's estimate goes to
-// `report` (nullptr: nowhere).
-ProcessOutcome run_request(const ProcessRequest& request, std::FILE* report);
+// hold that text.
+ProcessOutcome run_pipeline(const ProcessRequest& request);
 
-// The same, returning 0 for success and 1 for failure, with the text of the
-// failure (or of breaks_kept), each a line, written to `messages` (nullptr:
-// nowhere).
-int run_pipeline(const ProcessRequest& request, std::FILE* messages, std::FILE* report);
+// Streams in memory: runs `options` on the text that `input` gives into
+// `output`, the bytes a file run with the same options gives for the same
+// bytes. An input that can rewind (bytes in memory, see memory_source) is
+// learnt from whole, as a file is; one that cannot, as a stream is. Fails
+// with cant_read_input or cant_write_output when an end says so.
+ProcessOutcome unwrap_between(BlockSource& input, BlockSink& output, const UnwrapOptions& options);
 
-// The same with both written to standard output, as the dialog has it.
-int run_pipeline(const ProcessRequest& request);
-
-// Not used by the program: reads `stream` from its start to its end into
-// `text`, every byte kept, NUL included, for callers that want a whole file
-// in memory. Returns false, with `text` empty, on a read error or when the
-// memory for the whole file cannot be had.
-bool read_whole_file(std::FILE* stream, std::string& text);
+// The same from bytes in memory to bytes in memory: `output` is replaced by
+// the result.
+ProcessOutcome unwrap_bytes(std::string_view input, std::string& output,
+                            const UnwrapOptions& options);
 
 }  // namespace parafold

@@ -1,18 +1,20 @@
 // Reading and writing block by block, through layers.
 //
-// A file sits at the bottom of either side (engine/io/filter_files.h makes
-// them). Over it, layers look at or change the bytes on their way: a
-// digest of what passed, a sample held in memory and given again, and on
-// the --smart file road the place for a decoder over the source and its
-// encoder under the sink. A layer is a record of functions that call the
-// layer below, which must outlive it.
+// A file (engine/io/filter_files.h) or bytes in memory sit at the bottom of
+// either side. Over it, layers look at or change the bytes on their way: a
+// digest of what passed, a sample held in memory and given again, the text
+// read in its own form and written back in it (engine/io/text_form.h), the
+// joining rules and the e-reader transforms. A layer is a record of
+// functions that call the layer below, which must outlive it.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "engine/io/digest.h"
+#include "engine/io/failure.h"
 
 namespace parafold {
 
@@ -39,25 +41,40 @@ struct BlockSink {
 // Whether `source` can go back to its first byte, and did.
 bool rewound(BlockSource& source);
 
+// Reads `source` to its end in blocks and writes them to `sink`, then
+// finishes the sink. cant_read_input or cant_write_output when either fails.
+Failure pump(BlockSource& source, BlockSink& sink);
+
 // Layers that add every byte passing through to `digest`. The source can
 // rewind when the one below can, and a rewind starts its digest again, so
-// that it covers the last pass.
-BlockSource digest_tap(BlockSource& below, ByteDigest& digest);
+// that it covers the last pass. With `passes_alike`, it also compares every
+// earlier pass with the bytes the later ones read in the same place (as
+// far as it went) and says whether all agreed and the last went as far as
+// each: a file that changed between two passes over it does not.
+BlockSource digest_tap(BlockSource& below, ByteDigest& digest, bool* passes_alike = nullptr);
 BlockSink digest_tap(BlockSink& below, ByteDigest& digest);
 
 // The first bytes of a source, held in memory, for what a filter must
-// learn of a stream before its first output.
+// learn of a stream before its first output (see engine/io/learn.h).
 struct Sample {
     std::string bytes;
     bool whole = false;  // the source ended within the sample
 };
 
-// Reads up to `limit` bytes of `source` into `sample`. False on a read
-// error.
-bool read_sample(BlockSource& source, std::size_t limit, Sample& sample);
-
 // A source that gives the sample's bytes, then the rest of `rest` (the
 // source the sample came from). It cannot rewind.
 BlockSource replay(const Sample& sample, BlockSource& rest);
+
+// A layer that gathers what is written to it into blocks of up to
+// `block_bytes` for `below`, so that a file below gets few large writes
+// however small the pieces that come; a piece of a quarter of a block or
+// more that finds nothing gathered passes straight on. Its finish writes what is
+// left.
+BlockSink gathering(BlockSink& below, std::size_t block_bytes);
+
+// Bytes in memory as a source (`bytes` must outlive it; it can rewind),
+// and a sink that appends to `text`.
+BlockSource memory_source(std::string_view bytes);
+BlockSink string_sink(std::string& text);
 
 }  // namespace parafold

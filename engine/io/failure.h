@@ -1,12 +1,9 @@
 // Why a run failed, as a value, and the one table of texts that say so.
 //
 // The engine and the pipeline return a Failure; the front ends turn it into
-// words through text_of(): the library's int forms write the text to their
-// messages stream, the command line prefixes it with the program and the
-// file, and the dialog shows only its message box.
+// words through text_of(): the command line prefixes it with the program
+// and the file, and the dialog shows only its message box.
 #pragma once
-
-#include <cstdio>
 
 namespace parafold {
 
@@ -88,20 +85,7 @@ constexpr const char* text_of(Failure failure) {
     return "";
 }
 
-namespace failure_text {
-
-// Writes `text` to `stream` at once; a null stream and an empty text take
-// nothing.
-inline void say(std::FILE* stream, const char* text) {
-    if (stream && *text) {
-        std::fputs(text, stream);
-        std::fflush(stream);
-    }
-}
-
-}  // namespace failure_text
-
-// The int status of the library's older forms: 0 for none, 1 for any failure.
+// An exit status for `failure`: 0 for none, 1 for any failure.
 constexpr int status_of(Failure failure) { return failure == Failure::none ? 0 : 1; }
 
 }  // namespace parafold

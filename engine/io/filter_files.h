@@ -42,10 +42,13 @@ Failure open_failure(const FileEnd& end, Failure otherwise);
 Failure write_failure(const FileEnd& end, Failure otherwise);
 
 // What a filter run over two files reports: how it ended, and digests of
-// the bytes it read from its input and wrote to its output.
+// the bytes it read from its input (in its last pass over it) and wrote to
+// its output.
 struct FilterOutcome {
     Failure failure = Failure::none;
     ByteDigest read, written;
+    // Every pass over the input read the same bytes (see digest_tap).
+    bool read_alike = true;
 };
 
 // Whether writing the output would destroy the input, which it reads

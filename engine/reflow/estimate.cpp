@@ -3,53 +3,37 @@
 #include <cinttypes>
 #include <memory>
 
-#include "engine/reflow/pieces.h"
+#include "engine/io/filter_files.h"
+#include "engine/io/text_form.h"
 
 namespace parafold {
-namespace {
 
-constexpr std::size_t block_bytes = 1 << 20;
-
-// Measures every piece of the file at `path`. False when it cannot be opened,
-// or when not even its first bytes can be read (a folder opens for reading on
-// some systems but has no bytes to give). A later read error ends the reading
-// as the end of the file does.
 bool measure_file(const char* path, PieceStats& stats) {
     std::FILE* file = std::fopen(path, "rb");
     if (!file) return false;
     std::setvbuf(file, nullptr, _IONBF, 0);
-    std::unique_ptr<char[]> block(new char[block_bytes]);
-    PieceCursor cursor;
-    bool read_any = false;
-    for (;;) {
-        const std::size_t got = std::fread(block.get(), 1, block_bytes, file);
-        read_any = read_any || got > 0;
-        count_pieces(stats, cursor, block.get(), got);
-        if (got < block_bytes) break;
+    FileEnd end{file, false, false};
+    BlockSource raw = file_source(end);
+    TextReading reading;
+    bool measured = read_text(raw, reading) == Failure::none;
+    if (measured) {
+        BlockSink counter = piece_counter(stats, reading.form.counts_characters());
+        // A read error after the first bytes ends the text like its end.
+        (void)pump(reading.text, counter);
+        counter.finish();
     }
-    const bool readable = read_any || !std::ferror(file);
-    finish_pieces(stats, cursor);
     std::fclose(file);
-    return readable;
+    return measured;
 }
-
-}  // namespace
 
 std::int32_t average_line_length(const char* path) {
     PieceStats stats;
-    if (!measure_file(path, stats)) return -1;
-    return mean_length(stats);
+    return measure_file(path, stats) ? mean_length(stats) : -1;
 }
 
 std::int32_t most_common_line_length(const char* path) {
-    return most_common_line_length(path, stdout);
-}
-
-std::int32_t most_common_line_length(const char* path, std::FILE* report) {
     auto stats = std::make_unique<PieceStats>();
-    if (!measure_file(path, *stats)) return -1;
-    write_length_report(*stats, report);
-    return most_common_length(*stats);
+    return measure_file(path, *stats) ? most_common_length(*stats) : -1;
 }
 
 void write_length_report(const PieceStats& stats, std::FILE* report) {

@@ -9,6 +9,14 @@ namespace {
 
 bool is_sentence_end(char byte) { return byte == '.' || byte == '!' || byte == '"'; }
 
+// The characters of UTF-8 in [first, last): the bytes that do not continue
+// one (10xxxxxx).
+std::int64_t characters_in(const char* first, const char* last) {
+    std::int64_t count = 0;
+    for (; first != last; ++first) count += (static_cast<unsigned char>(*first) & 0xC0) != 0x80;
+    return count;
+}
+
 // The joiner writes the kept bytes first and decides a line's end when its
 // LF arrives, looking back at what the line wrote: its byte count, and its
 // last byte other than a space. CR and NUL never reach the output, so that
@@ -16,8 +24,14 @@ bool is_sentence_end(char byte) { return byte == '.' || byte == '!' || byte == '
 struct Joiner {
     JoinState& state;
     std::int32_t width;
+    bool characters;   // lengths count characters of UTF-8
     char* w;           // next output byte
     char* line_start;  // where the current line's output began in this call
+
+    // What the line wrote in this call counts.
+    std::int64_t written() const {
+        return characters ? characters_in(line_start, w) : w - line_start;
+    }
 
     // The sentence flag after the bytes [line_start, w): the last byte that
     // is not a space decides; a line of spaces keeps the flag it carried.
@@ -29,7 +43,7 @@ struct Joiner {
     }
 
     void end_line() {
-        const std::int64_t line_bytes = state.line_bytes + (w - line_start);
+        const std::int64_t line_bytes = state.line_bytes + written();
         const bool keep_break = line_bytes < width || sentence_end();
         *w++ = keep_break ? '\n' : ' ';
         state = JoinState{};
@@ -47,15 +61,15 @@ struct Joiner {
     // Carries the open line's count and flag into the next call.
     void finish() {
         state.sentence_end = sentence_end();
-        state.line_bytes += w - line_start;
+        state.line_bytes += written();
     }
 };
 
 }  // namespace
 
 std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std::size_t size,
-                       char* out) {
-    Joiner joiner{state, width, out, out};
+                       char* out, bool characters) {
+    Joiner joiner{state, width, characters, out, out};
     const char* p = in;
     const char* const end = in + size;
 

@@ -10,6 +10,10 @@
 //
 // The state carries across calls, so a stream may be fed in blocks of any
 // size and the output does not depend on where the blocks were cut.
+//
+// A line's length counts bytes, or with `characters` the characters of
+// UTF-8 (every byte but those that continue a character), as for a text
+// decoded from UTF-16.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +22,9 @@
 namespace parafold {
 
 struct JoinState {
-    // Bytes the current line has written so far. 64-bit, so a line longer
-    // than any 32-bit width still compares as at least as long as it.
+    // Bytes (or characters) the current line has written so far. 64-bit,
+    // so a line longer than any 32-bit width still compares as at least as
+    // long as it.
     std::int64_t line_bytes = 0;
     bool sentence_end = false;
 };
@@ -28,6 +33,6 @@ struct JoinState {
 // written, never more than `size`. `out` has room for `size` bytes and does
 // not overlap `in`.
 std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std::size_t size,
-                       char* out);
+                       char* out, bool characters = false);
 
 }  // namespace parafold

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -87,6 +89,32 @@ void count_pieces(PieceStats& stats, PieceCursor& cursor, const char* data, std:
 
 void finish_pieces(PieceStats& stats, PieceCursor& cursor) {
     if (cursor.length > 0) close_piece(stats, cursor);
+}
+
+BlockSink piece_counter(PieceStats& stats, bool characters) {
+    struct Counter {
+        PieceStats& stats;
+        PieceCursor cursor;
+        std::string kept;  // a block's characters, with characters
+    };
+    auto counter = std::make_shared<Counter>(Counter{stats, {}, {}});
+    return {[counter, characters](const char* data, std::size_t size) {
+                if (characters) {
+                    std::string& kept = counter->kept;
+                    kept.clear();
+                    for (const char* p = data; p != data + size; ++p) {
+                        if ((static_cast<unsigned char>(*p) & 0xC0) != 0x80) kept += *p;
+                    }
+                    data = kept.data();
+                    size = kept.size();
+                }
+                count_pieces(counter->stats, counter->cursor, data, size);
+                return true;
+            },
+            [counter] {
+                finish_pieces(counter->stats, counter->cursor);
+                return true;
+            }};
 }
 
 std::int32_t mean_length(const PieceStats& stats) {

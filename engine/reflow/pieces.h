@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/io/blocks.h"
+
 namespace parafold {
 
 inline constexpr std::int64_t max_piece_bytes = 99'999;
@@ -28,6 +30,11 @@ void count_pieces(PieceStats& stats, PieceCursor& cursor, const char* data, std:
 
 // Closes the last piece at the end of the stream, when one is open.
 void finish_pieces(PieceStats& stats, PieceCursor& cursor);
+
+// A sink that counts the pieces of what is written to it into `stats`;
+// with `characters`, of its characters of UTF-8, as if the bytes that
+// continue a character were not there. Its finish closes the last piece.
+BlockSink piece_counter(PieceStats& stats, bool characters);
 
 // The truncated mean, 0 when there are no pieces.
 std::int32_t mean_length(const PieceStats& stats);

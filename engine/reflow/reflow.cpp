@@ -3,75 +3,70 @@
 #include <memory>
 #include <new>
 
-#include "engine/reflow/estimate.h"
+#include "engine/io/learn.h"
+#include "engine/io/text_form.h"
 #include "engine/reflow/join.h"
 #include "engine/reflow/pieces.h"
 
 namespace parafold {
 namespace {
 
-// Large enough that the system calls cost little, small enough that the
-// filter's memory stays constant and modest whatever the file size.
+// A block of the text at a time, joined into a buffer that stays in the
+// processor's cache on its way to the layer below.
 constexpr std::size_t block_bytes = 256 << 10;
 
-// How much of a stream the width -1 is estimated from.
-constexpr std::size_t estimate_sample_bytes = 8 << 20;
-
-// Streams every block of `in` through the joining rule into `out`.
-Failure copy_joined(BlockSource& in, BlockSink& out, std::int32_t width) {
-    std::unique_ptr<char[]> block(new char[block_bytes]);
-    std::unique_ptr<char[]> joined(new char[block_bytes]);
-    JoinState state;
-    for (;;) {
-        const std::size_t got = in.read(block.get(), block_bytes);
-        const std::size_t kept = join_lines(state, width, block.get(), got, joined.get());
-        if (kept != 0 && !out.write(joined.get(), kept)) return Failure::cant_write_output;
-        if (got < block_bytes) return in.failed() ? Failure::cant_read_input : Failure::none;
-    }
-}
-
-// The mean of the pieces of a stream's sample. A sample that is not the
-// whole stream leaves its last, open piece out.
-std::int32_t sample_mean(const Sample& sample) {
-    PieceStats stats;
-    PieceCursor cursor;
-    count_pieces(stats, cursor, sample.bytes.data(), sample.bytes.size());
-    if (sample.whole) finish_pieces(stats, cursor);
-    return mean_length(stats);
-}
-
 // Opens both ends and runs the filter; the caller closes them.
-Failure reflow_ends(const char* input_path, const char* output_path, std::int32_t width,
+Failure reflow_ends(const char* input_path, const char* output_path, const Width& width,
                     FileEnd& in, FileEnd& out, FilterOutcome& outcome) {
     // "r+b": the input must exist and be writable, though it is only read.
     Failure failure = open_filter_input(input_path, "r+b", output_path, in);
     if (failure != Failure::none) return failure;
     BlockSource file = file_source(in);
-    BlockSource read = digest_tap(file, outcome.read);
-    BlockSource* source = &read;
-    Sample sample;
-    BlockSource replayed;
-    if (width == -1) {
-        if (!in.stream) {
-            width = average_line_length(input_path);
-        } else {
-            if (!read_sample(read, estimate_sample_bytes, sample)) return Failure::cant_read_input;
-            width = sample_mean(sample);
-            replayed = replay(sample, read);
-            source = &replayed;
-        }
+    BlockSource read = digest_tap(file, outcome.read, &outcome.read_alike);
+    TextReading reading;
+    failure = read_text(read, reading);
+    if (failure != Failure::none) return failure;
+    const bool characters = reading.form.counts_characters();
+
+    PieceStats lines;
+    LearntText learnt;
+    learnt.text = &reading.text;
+    if (measures_lines(width)) {
+        Learner learner{piece_counter(lines, characters), {}};
+        failure = learn_then_stream(reading.text, learner, learnt);
+        if (failure != Failure::none) return failure;
     }
+
     failure = open_filter_output(output_path, "w+b", out);
     if (failure != Failure::none) return failure;
     BlockSink file_out = file_sink(out);
     BlockSink written = digest_tap(file_out, outcome.written);
-    return copy_joined(*source, written, width);
+    BlockSink text_out = write_text(written, reading.form);
+    BlockSink joined = joining(text_out, columns_of(width, lines), characters);
+    return pump(*learnt.text, joined);
 }
 
 }  // namespace
 
-FilterOutcome reflow_between(const char* input_path, const char* output_path,
-                             std::int32_t width) {
+BlockSink joining(BlockSink& below, std::int32_t columns, bool characters) {
+    struct State {
+        JoinState join;
+        std::unique_ptr<char[]> out{new char[block_bytes]};
+    };
+    auto state = std::make_shared<State>();
+    return {[&below, state, columns, characters](const char* data, std::size_t size) {
+                for (std::size_t at = 0; at < size; at += block_bytes) {
+                    const std::size_t part = std::min(block_bytes, size - at);
+                    const std::size_t kept = join_lines(state->join, columns, data + at, part,
+                                                        state->out.get(), characters);
+                    if (kept != 0 && !below.write(state->out.get(), kept)) return false;
+                }
+                return true;
+            },
+            [&below] { return !below.finish || below.finish(); }};
+}
+
+FilterOutcome reflow_file(const char* input_path, const char* output_path, const Width& width) {
     FilterOutcome outcome;
     FileEnd in, out;
     Failure failure = Failure::out_of_memory;
@@ -81,17 +76,6 @@ FilterOutcome reflow_between(const char* input_path, const char* output_path,
     }
     outcome.failure = close_filter_files(in, out, failure);
     return outcome;
-}
-
-int reflow_file(const char* input_path, const char* output_path, std::int32_t width,
-                std::FILE* messages) {
-    const Failure failure = reflow_between(input_path, output_path, width).failure;
-    failure_text::say(messages, text_of(failure));
-    return status_of(failure);
-}
-
-int reflow_file(const char* input_path, const char* output_path, std::int32_t width) {
-    return reflow_file(input_path, output_path, width, stdout);
 }
 
 }  // namespace parafold

@@ -1,35 +1,33 @@
-// The line-joining filter from one file to another.
+// The line-joining filter: as a layer, and from one file to another.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
+#include "engine/io/blocks.h"
 #include "engine/io/filter_files.h"
+#include "engine/reflow/width.h"
 
 namespace parafold {
 
-// Copies the input to the output, writing each LF of the input as LF where
-// the line is a real break and as one space where the line was only
-// wrapped (see engine/reflow/join.h for the rule); CR and NUL bytes are dropped.
-// Either path may be "-" or name a stream (see engine/io/filter_files.h).
-//
-// A width of -1 first estimates the width: average_line_length() of the
-// input file; of a stream, the mean of the same pieces in its first 8 MiB,
-// which are held in memory meanwhile (all of it when it is shorter).
+// A layer over `below` that writes what is written to it with each LF as
+// LF where the line is a real break and as one space where the line was
+// only wrapped at `columns` (see engine/reflow/join.h for the rule; with
+// `characters`, lengths count characters of UTF-8); CR and NUL bytes are
+// dropped.
+BlockSink joining(BlockSink& below, std::int32_t columns, bool characters);
+
+// Copies the input file to the output file through `joining`, the text
+// read and written in its own form (see engine/io/text_form.h). Either
+// path may be "-" or name a stream (see engine/io/filter_files.h). Where
+// the width needs the lines measured (the mean, the most common length),
+// they are learnt first (see engine/io/learn.h): the whole file, or a
+// stream's first 8 MiB. The outcome's digests cover the bytes as stored,
+// for a caller that hands the files over to others.
 //
 // The input must exist and, unless it is a stream, be writable, though it
 // is never written: otherwise cant_find_input. Also output_is_input,
 // cant_create_output, and cant_read_input or cant_write_output on any read
 // or write error (including closing the output).
-FilterOutcome reflow_between(const char* input_path, const char* output_path, std::int32_t width);
-
-// Not used by the program: the same with the outcome as the int status, 0
-// or 1, and its text written to `messages` (nullptr: nowhere).
-int reflow_file(const char* input_path, const char* output_path, std::int32_t width,
-                std::FILE* messages);
-
-// Not used by the program: the same with the text written to standard
-// output.
-int reflow_file(const char* input_path, const char* output_path, std::int32_t width);
+FilterOutcome reflow_file(const char* input_path, const char* output_path, const Width& width);
 
 }  // namespace parafold

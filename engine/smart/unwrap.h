@@ -1,21 +1,23 @@
 // The reading-quality unwrap: joins the wrapped lines of each paragraph and
 // keeps every break that shows evidence of being meant.
 //
-// It reads a file twice. The first pass learns the text's layout from its
-// first 8 MiB: the wrap width (unless the caller gives it), the indentation
-// of the body text and whether the text is UTF-8 (widths then count
-// characters, not bytes); for dehyphenation it reads the whole text to
-// learn its own vocabulary. The second pass streams the lines through the
-// break rule of engine/smart/join.h. A stream (standard input, a pipe; see
-// engine/io/filter_files.h) cannot be read twice: its first 8 MiB are held in
-// memory, learnt from (the vocabulary too) and joined ahead of the rest.
-// Memory stays bounded whatever the size, apart from the vocabulary.
+// It learns before its first output (see engine/io/learn.h): the text's
+// layout from its first 8 MiB, the wrap width (unless the caller gives it),
+// the indentation of the body text and whether the text is UTF-8 (widths
+// then count characters, not bytes); for dehyphenation, the vocabulary of
+// the whole text. Then it streams the lines through the break rule of
+// engine/smart/join.h. A file is read twice for that; a stream's first
+// 8 MiB are held in memory, learnt from (the vocabulary too) and joined
+// ahead of the rest. Memory stays bounded whatever the size, apart from the
+// vocabulary.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <string>
 
 #include "engine/io/filter_files.h"
+#include "engine/io/learn.h"
+#include "engine/smart/join.h"
 
 namespace parafold {
 
@@ -28,9 +30,9 @@ struct SmartOptions {
     // The word list that dehyphenation asks where the text is silent (see
     // engine/smart/word_list.h): nullptr, the system's; "", none.
     const char* word_list = nullptr;
-    // When set, the run writes to it a report of what it decided (see
-    // start_join in engine/smart/join.h) instead of writing the output file.
-    std::FILE* explain = nullptr;
+    // Write, in place of the text, a report of what was decided (see
+    // start_join in engine/smart/join.h), in UTF-8 whatever the text's form.
+    bool explain = false;
 };
 
 // What a run found out, for the caller to tell the user.
@@ -39,14 +41,34 @@ struct SmartReport {
     bool wrapped = false;    // false: no dominant wrap width, line breaks copied unchanged
 };
 
-// Writes the input to the output with the wrapped lines of each paragraph
-// joined (see engine/smart/join.h). Line ends come out as LF whatever the
-// input used (CR LF, LF or a lone CR); no CR reaches the output. A text with
-// no dominant wrap width (and no `columns`) is copied with its line breaks
-// unchanged and the report says so. A text that starts with a UTF-16 mark
-// is joined as UTF-8 and written back in UTF-16 with the same mark (see
-// engine/io/utf16.h). Either path may be "-" or name a stream. The output is created only once the input was read for its
-// layout.
+// One text's unwrap: what it learns, then its join. It refers to itself:
+// make it where it is used, and do not copy it.
+struct SmartUnwrap {
+    SmartOptions options;
+    SmartScanState scan;  // with dehyphenation it holds the words found
+    TextLayout layout;
+    SmartJoinState join;
+    std::string explained;  // the report, on its way out
+};
+
+// The learner of the unwrap: give it the text as the join will see it.
+Learner smart_learner(SmartUnwrap& unwrap);
+
+// Ends the learning and gives a layer over `below` that writes the text
+// joined (with `explain`, the report instead).
+BlockSink smart_joining(SmartUnwrap& unwrap, BlockSink& below);
+
+// What the unwrap learnt, once smart_joining has been asked for.
+SmartReport report_of(const SmartUnwrap& unwrap);
+
+// Writes the input file to the output file with the wrapped lines of each
+// paragraph joined, the text read and written in its own form (see
+// engine/io/text_form.h). Line ends come out as LF whatever the input used
+// (CR LF, LF or a lone CR); no CR reaches the output. A text with no
+// dominant wrap width (and no `columns`) is copied with its line breaks
+// unchanged and the report says so. Either path may be "-" or name a
+// stream. The output is created only once the input was read for its
+// layout. The outcome's digests cover the bytes as stored.
 //
 // Fails with cant_find_input when the input cannot be opened for reading,
 // output_is_input, cant_create_output, cant_read_input or
@@ -54,6 +76,6 @@ struct SmartReport {
 // report of `explain`), out_of_memory when the vocabulary outgrows memory.
 // `report` may be nullptr.
 FilterOutcome smart_reflow_between(const char* input_path, const char* output_path,
-                                   const SmartOptions& options, SmartReport* report = nullptr);
+                                const SmartOptions& options, SmartReport* report = nullptr);
 
 }  // namespace parafold
