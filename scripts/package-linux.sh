@@ -32,6 +32,10 @@ umask 022
 
 echo "== parafold-cli with Debian's build flags"
 build=build/package-linux
+# Two runs at once in one checkout take turns: they share the build folder.
+mkdir -p build
+exec 8>>build/package-linux.lock
+flock 8
 # All of Debian's hardening (PIE, stack protector, fortified functions,
 # read-only relocations bound at start), and -ffile-prefix-map of this
 # folder, which dpkg-buildflags takes from the current one.
