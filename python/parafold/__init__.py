@@ -223,8 +223,8 @@ def unwrap(text, *, columns=None, smart=False, dehyphenate=False, two_lines=Fals
         quotes, paragraph ends). A text with no dominant wrap width is left
         as it is, with a :class:`NotWrappedWarning`.
     dehyphenate
-        With `smart`: rejoin a word hyphenated at a line end without its
-        hyphen when the text has the word whole elsewhere.
+        With `smart`: rejoin a word hyphenated at a line end spelt as the
+        text spells it elsewhere, with its hyphen or without.
     two_lines
         "Kindle 2 Lines": collapse every run of line breaks into one first.
     indent
