@@ -12,9 +12,9 @@
 #   this checkout when it holds no uncommitted change.
 # It installs and removes the package parafold-cli system-wide, so it needs
 # root (or sudo); an installed parafold-cli is removed at its end.
-# About 65 s of processor time, most of it the three builds (this
-# checkout's and the two clones'): 1-2 minutes on the 2-core test machine,
-# up to 3.5 while other builds share it.
+# About 90 s of processor time in a fresh checkout, most of it three builds
+# (this checkout's and the two clones') that use both cores; 2-3.5 minutes
+# on the 2-core test machine while other builds shared it.
 # Usage: scripts/test-release-linux.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
