@@ -69,8 +69,9 @@ constexpr std::array<OptionSpec, 12> options{{
      "UTF-16 text with a byte-order mark stays in UTF-16",
      &O::smart, nullptr},
     {'\0', "dehyphenate", nullptr,
-     "with --smart: join a word hyphenated at a line end without\n"
-     "its hyphen when the text has the word whole elsewhere",
+     "with --smart: spell a word hyphenated at a line end as the\n"
+     "text does elsewhere, with its hyphen or without (where the\n"
+     "text is silent, a word list of the system's has its say)",
      &O::dehyphenate, nullptr},
     {'\0', "explain", nullptr,
      "with --smart: write no file, but print the layout found and\n"

@@ -12,6 +12,7 @@
 #include "fuzz/fuzz_support.h"
 #include "tests/reference_join.h"
 #include "tests/reference_pieces.h"
+#include "tests/reference_transforms.h"
 
 namespace {
 
@@ -45,25 +46,30 @@ std::int32_t fuzz_width(FuzzedDataProvider& data, const std::string& text) {
     }
 }
 
-// join_lines over `text` in the given blocks. Each block and its output
-// buffer are allocated to their exact size, so that AddressSanitizer sees
-// any access past either.
-std::string join_in_blocks(const std::string& text, std::int32_t width, const std::string& sizes) {
+// join_lines over `text` in the given blocks, with "Kindle Indent" in the
+// same pass when asked. Each block and its output buffer are allocated to
+// their exact size (the room join_lines_room gives), so that
+// AddressSanitizer sees any access past either.
+std::string join_in_blocks(const std::string& text, std::int32_t width, const std::string& sizes,
+                           bool indent) {
     JoinState state;
     std::string out;
     std::size_t at = 0;
     for (std::size_t index = 0; at < text.size(); ++index) {
         const std::size_t size = std::min(block_size(sizes, index, text.size() - at),
                                           text.size() - at);
+        const std::size_t room = join_lines_room(size, indent);
         const std::unique_ptr<char[]> block(new char[size]);
-        const std::unique_ptr<char[]> into(new char[size]);
+        const std::unique_ptr<char[]> into(new char[room]);
         std::memcpy(block.get(), text.data() + at, size);
-        const std::size_t kept = join_lines(state, width, block.get(), size, into.get());
-        if (kept > size) difference("join_lines wrote more than it read", "", "");
+        const std::size_t kept =
+            join_lines(state, width, block.get(), size, into.get(), false, indent);
+        if (kept > room) difference("join_lines wrote past its room", "", "");
         out.append(into.get(), kept);
         at += size;
     }
-    return out;
+    char last;
+    return out.append(&last, join_lines_end(state, &last));
 }
 
 }  // namespace
@@ -75,7 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::int32_t width = fuzz_width(data, text);
 
     const std::string expected = testing::reference_join(text, width);
-    expect_equal("join_lines in blocks", expected, join_in_blocks(text, width, sizes));
+    expect_equal("join_lines in blocks", expected, join_in_blocks(text, width, sizes, false));
+    expect_equal("join_lines in blocks, indented", testing::reference_kindle_indent(expected),
+                 join_in_blocks(text, width, sizes, true));
 
     // The file API, where -1 stands for the mean line length, learnt first.
     // Texts that look like UTF-16 or old Mac text are read in their own

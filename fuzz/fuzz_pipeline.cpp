@@ -21,41 +21,6 @@ namespace {
 using namespace parafold;
 using namespace parafold::fuzz;
 
-// A text in its own form: UTF-16 with a mark as UTF-8, old Mac text (CRs
-// and no LF) with LFs.
-struct Formed {
-    std::string text;
-    Utf16Found utf16;
-};
-
-Formed read_form(const std::string& bytes) {
-    Formed formed;
-    if (utf16_mark(bytes, formed.utf16.order)) {
-        formed.utf16.utf16 = true;
-        Utf16Decoder decoder;
-        decoder.order = formed.utf16.order;
-        decode_utf16(decoder, bytes.data() + 2, bytes.size() - 2, formed.text);
-        formed.utf16.odd_byte = finish_utf16(decoder, formed.text);
-    } else {
-        formed.text = bytes;
-    }
-    if (formed.text.find('\r') != std::string::npos && formed.text.find('\n') == std::string::npos) {
-        for (char& c : formed.text) c = c == '\r' ? '\n' : c;
-    }
-    return formed;
-}
-
-std::string write_form(const std::string& text, const Formed& formed) {
-    if (!formed.utf16.utf16) return text;
-    Utf16Encoder encoder;
-    encoder.order = formed.utf16.order;
-    std::string out(utf16_mark_of(encoder.order));
-    encode_utf16(encoder, text.data(), text.size(), out);
-    finish_encode_utf16(encoder, out);
-    if (formed.utf16.odd_byte >= 0) out += static_cast<char>(formed.utf16.odd_byte);
-    return out;
-}
-
 // The text as its lengths count: UTF-16's characters, one byte each.
 std::string as_counted(const std::string& text, bool characters) {
     if (!characters) return text;

@@ -3,13 +3,12 @@
 // readable input, no CR reaches the output, every byte other than white
 // space comes through in order (only hyphens at joined line ends may go,
 // and only with dehyphenation), and a text it finds not hard-wrapped comes
-// out unchanged apart from its line ends; a text in UTF-16 is looked at as
-// the UTF-8 it is joined as. One text in sixteen is repeated past the
-// first two read blocks of the file road.
+// out unchanged apart from its line ends. A UTF-16 text is checked in
+// the form it is joined in, UTF-8, and so is its output. One text in
+// sixteen is repeated past the first two read blocks of the file road.
 #include <cstdint>
 #include <string>
 
-#include "engine/io/utf16.h"
 #include "engine/smart/unwrap.h"
 #include "fuzz/fuzz_support.h"
 
@@ -39,19 +38,6 @@ std::string lf_line_ends(const std::string& text) {
         }
     }
     return out;
-}
-
-// A text that starts with a UTF-16 mark as the UTF-8 it is joined as (an
-// odd last byte, no character, left out); any other text as it is.
-std::string joined_as(const std::string& text) {
-    ByteOrder order = ByteOrder::little_endian;
-    if (!utf16_mark(text, order)) return text;
-    Utf16Decoder decoder;
-    decoder.order = order;
-    std::string utf8;
-    decode_utf16(decoder, text.data() + utf16_mark_bytes, text.size() - utf16_mark_bytes, utf8);
-    finish_utf16(decoder, utf8);
-    return utf8;
 }
 
 // Whether `got` is `text` with some '-' bytes left out.
@@ -98,9 +84,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     expect_equal("smart_reflow_between failure", static_cast<int>(Failure::none),
                  static_cast<int>(smart_reflow_between(in.c_str(), out.c_str(), options, &report)
                                       .failure));
-    // The checks hold for what was joined: UTF-16 decoded.
-    const std::string got = joined_as(read_bytes(out));
-    text = joined_as(text);
+    // A UTF-16 text's output is UTF-16 again; both are compared as the
+    // UTF-8 they were joined as (an odd last byte, no character, apart).
+    const std::string got = read_form(read_bytes(out)).text;
+    text = read_form(text).text;
     if (got.find('\r') != std::string::npos) difference("no CR in the output", "", got);
     const std::string kept = without_white_space(text);
     const std::string got_kept = without_white_space(got);

@@ -8,56 +8,24 @@
 // the interpreter, and what it gives back it builds after taking it again.
 #include <pybind11/pybind11.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+#include <new>
 #include <string>
 #include <string_view>
 
+#include "engine/io/blocks.h"
 #include "engine/io/failure.h"
-#include "engine/io/utf16.h"
-#include "engine/smart/layout.h"
+#include "engine/io/learn.h"
+#include "engine/io/text_form.h"
+#include "engine/smart/unwrap.h"
 #include "ui/output_path.h"
 #include "ui/pipeline.h"
+#include "python/bytes_output.h"
 
 namespace py = pybind11;
 
 namespace parafold {
 namespace {
-
-// How the width of a run is decided, as the Python layer names it.
-//   given        `columns` as it is
-//   mean         the mean line length of the text joined
-//   most-common  the most common line length less 6 (the e-reader road's)
-//   learned      the reading-quality unwrap's own estimate
-struct RunOptions {
-    std::string width = "given";
-    std::int32_t columns = 56;
-    bool smart = false;
-    bool dehyphenate = false;
-    bool two_lines = false;
-    bool indent = false;
-};
-
-// What the command line would ask of the same options: "most-common" is
-// its -a, the mean on the plain road and the most common length less 6 on
-// the e-reader road.
-UnwrapOptions unwrap_options_of(const RunOptions& options) {
-    UnwrapOptions how;
-    how.smart = options.smart;
-    how.dehyphenate = options.dehyphenate;
-    how.two_lines = options.two_lines;
-    how.indent = options.indent;
-    const bool ereader = options.two_lines || options.indent;
-    how.width = options.width == "given"         ? Width{WidthRule::given, options.columns}
-                : options.width == "mean"        ? Width{WidthRule::mean, 0}
-                : options.width == "most-common" ? Width{ereader ? WidthRule::most_common_less_6
-                                                                 : WidthRule::mean,
-                                                         0}
-                                                 : Width{WidthRule::learned, 0};
-    return how;
-}
 
 // A Python object's bytes, held for as long as this lives: bytes,
 // bytearray, a contiguous memoryview or anything else with a buffer.
@@ -81,8 +49,8 @@ private:
 };
 
 py::tuple run_file(const std::string& input, const std::string& output,
-                   const RunOptions& options) {
-    const ProcessRequest request{input, output, unwrap_options_of(options)};
+                   const UnwrapOptions& options) {
+    const ProcessRequest request{input, output, options};
     ProcessOutcome outcome;
     {
         py::gil_scoped_release unlocked;
@@ -91,16 +59,33 @@ py::tuple run_file(const std::string& input, const std::string& output,
     return py::make_tuple(outcome.failure, outcome.breaks_kept);
 }
 
-py::tuple run_text(py::handle text, const RunOptions& options) {
+// Room for the output of unwrap(): as much as the text, which the output
+// of a join rarely passes, and with the e-reader options (five blanks more
+// for each joined line) a quarter more and a little, which mostly suffices.
+// Memory not written to costs nothing, and is given back at the end.
+std::size_t expected_output(std::size_t text, const UnwrapOptions& options) {
+    constexpr std::size_t spare = 64 << 10;
+    return text + (options.two_lines || options.indent ? text / 4 : 0) + spare;
+}
+
+// With `explain`, the bytes returned are the report.
+py::tuple run_text(py::handle text, const UnwrapOptions& options) {
     const HeldBytes held(text);
+    BytesOutput joined(expected_output(held.bytes().size(), options));
     ProcessOutcome outcome;
-    std::string joined;
     {
         py::gil_scoped_release unlocked;
-        outcome = unwrap_bytes(held.bytes(), joined, unwrap_options_of(options));
+        BlockSource source = memory_source(held.bytes());
+        BlockSink sink = joined.sink();
+        try {
+            outcome = unwrap_between(source, sink, options);
+        } catch (const std::bad_alloc&) {
+            outcome.failure = Failure::out_of_memory;
+        }
     }
     py::object result = py::none();
-    if (outcome.failure == Failure::none) result = py::bytes(joined);
+    if (outcome.failure == Failure::none) result = py::reinterpret_steal<py::object>(joined.take());
+    if (!result) throw py::error_already_set();
     return py::make_tuple(outcome.failure, result, outcome.breaks_kept);
 }
 
@@ -122,52 +107,40 @@ py::dict layout_dict(const TextLayout& layout) {
     return found;
 }
 
-// The unwrap learns a text's layout from its first 8 MiB, as the file
-// road reads it: a text with a UTF-16 mark as UTF-8.
-constexpr std::size_t layout_sample_bytes = 8 << 20;
-
-TextLayout learn_layout(std::string_view text, std::int32_t columns) {
-    std::string decoded;
-    ByteOrder order;
-    if (utf16_mark(text, order)) {
-        Utf16Decoder decoder{order};
-        const std::string_view units = text.substr(utf16_mark_bytes);
-        decode_utf16(decoder, units.data(), std::min(units.size(), 2 * layout_sample_bytes),
-                     decoded);
-        text = decoded;
-    }
-    text = text.substr(0, layout_sample_bytes);
-    const SmartScanState scan = start_layout_scan(false);
-    scan_layout(*scan, text.data(), text.size());
-    return finish_layout(*scan, columns);
+// What the reading-quality unwrap learns of `text` before its first
+// output, read as the pipeline reads it (in its own form: UTF-16 as UTF-8,
+// old Mac line ends as LF).
+Failure learn_layout(std::string_view text, std::int32_t columns, TextLayout& layout) {
+    BlockSource raw = memory_source(text);
+    TextReading reading;
+    Failure failure = read_text(raw, reading);
+    if (failure != Failure::none) return failure;
+    SmartUnwrap unwrap;
+    unwrap.options.columns = columns;
+    Learner learner = smart_learner(unwrap);
+    LearntText learnt;
+    failure = learn_then_stream(reading.text, learner, learnt);
+    if (failure != Failure::none) return failure;
+    BlockSink nowhere{[](const char*, std::size_t) { return true; }, {}};
+    smart_joining(unwrap, nowhere);  // ends the learning
+    layout = unwrap.layout;
+    return Failure::none;
 }
 
-py::dict layout_of(py::handle text, std::int32_t columns) {
+// (failure, the layout as a dict or None).
+py::tuple layout_of(py::handle text, std::int32_t columns) {
     const HeldBytes held(text);
     TextLayout layout;
+    Failure failure = Failure::out_of_memory;
     {
         py::gil_scoped_release unlocked;
-        layout = learn_layout(held.bytes(), columns);
+        try {
+            failure = learn_layout(held.bytes(), columns, layout);
+        } catch (const std::bad_alloc&) {
+        }
     }
-    return layout_dict(layout);
-}
-
-// The report of --smart --explain on the text; (failure, report).
-py::tuple explain_of(py::handle text, std::int32_t columns) {
-    const HeldBytes held(text);
-    RunOptions options;
-    options.width = columns > 0 ? "given" : "learned";
-    options.columns = columns;
-    options.smart = true;
-    UnwrapOptions how = unwrap_options_of(options);
-    how.explain = true;
-    ProcessOutcome outcome;
-    std::string report;
-    {
-        py::gil_scoped_release unlocked;
-        outcome = unwrap_bytes(held.bytes(), report, how);
-    }
-    return py::make_tuple(outcome.failure, py::bytes(report));
+    if (failure != Failure::none) return py::make_tuple(failure, py::none());
+    return py::make_tuple(failure, layout_dict(layout));
 }
 
 // The name Python knows a failure by; nullptr past the last. The compiler
@@ -212,14 +185,24 @@ PYBIND11_MODULE(_parafold, m) {
         failures.value(name, static_cast<Failure>(value));
     }
 
-    py::class_<RunOptions>(m, "RunOptions", "The options of a run, checked by the caller.")
+    py::enum_<WidthRule>(m, "WidthRule", "How the width of a run is decided.")
+        .value("given", WidthRule::given)
+        .value("mean", WidthRule::mean)
+        .value("most_common_less_6", WidthRule::most_common_less_6)
+        .value("learned", WidthRule::learned);
+    py::class_<Width>(m, "Width", "The wrap column as asked for.")
+        .def(py::init([](WidthRule rule, std::int32_t columns) { return Width{rule, columns}; }),
+             py::arg("rule"), py::arg("columns") = 0)
+        .def_readwrite("rule", &Width::rule)
+        .def_readwrite("columns", &Width::columns);
+    py::class_<UnwrapOptions>(m, "UnwrapOptions", "What to do to a text, checked by the caller.")
         .def(py::init<>())
-        .def_readwrite("width", &RunOptions::width)
-        .def_readwrite("columns", &RunOptions::columns)
-        .def_readwrite("smart", &RunOptions::smart)
-        .def_readwrite("dehyphenate", &RunOptions::dehyphenate)
-        .def_readwrite("two_lines", &RunOptions::two_lines)
-        .def_readwrite("indent", &RunOptions::indent);
+        .def_readwrite("width", &UnwrapOptions::width)
+        .def_readwrite("two_lines", &UnwrapOptions::two_lines)
+        .def_readwrite("indent", &UnwrapOptions::indent)
+        .def_readwrite("smart", &UnwrapOptions::smart)
+        .def_readwrite("dehyphenate", &UnwrapOptions::dehyphenate)
+        .def_readwrite("explain", &UnwrapOptions::explain);
 
     m.def("reason", &reason_of, py::arg("failure"),
           "The text the command line prints for a failure, without its line end.");
@@ -234,7 +217,5 @@ PYBIND11_MODULE(_parafold, m) {
     m.def("run_text", &run_text, py::arg("text"), py::arg("options"),
           "Runs the pipeline on bytes; returns (failure, bytes or None, breaks_kept).");
     m.def("layout", &layout_of, py::arg("text"), py::arg("columns"),
-          "What the reading-quality unwrap learns of a text, as a dict.");
-    m.def("explain", &explain_of, py::arg("text"), py::arg("columns"),
-          "The reading-quality unwrap's report on a text: (failure, report).");
+          "What the reading-quality unwrap learns of a text: (failure, dict or None).");
 }

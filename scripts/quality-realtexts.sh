@@ -12,8 +12,9 @@ if [ ! -x "$texts/score.py" ]; then
     echo "no real texts: $texts/score.py not found, so only the generated texts are scored"
     exit 0
 fi
-need_packages python3
-for args in "-c 56" "--smart"; do
+# --dehyphenate asks the system's word list where a text is silent.
+need_packages python3 wamerican
+for args in "-c 56" "--smart" "--smart --dehyphenate"; do
     echo "-- parafold-cli $args"
     python3 "$texts/score.py" "$cli" $args | sed -n '3,$p'
 done

@@ -6,24 +6,29 @@
 #include <string>
 
 #include "tests/reference_join.h"
+#include "tests/reference_transforms.h"
 
 namespace parafold {
 namespace {
 
 using namespace std::string_literals;
 using testing::reference_join;
+using testing::reference_kindle_indent;
 
-// Feeds `in` in pieces of `chunk` bytes, through a separate output buffer.
-std::string join_in_chunks(const std::string& in, std::int32_t width, std::size_t chunk) {
+// Feeds `in` in pieces of `chunk` bytes, through a separate output buffer
+// of the room a piece needs.
+std::string join_in_chunks(const std::string& in, std::int32_t width, std::size_t chunk,
+                           bool indent = false) {
     JoinState state;
     std::string out;
     for (std::size_t at = 0; at < in.size(); at += chunk) {
         const std::size_t n = std::min(chunk, in.size() - at);
-        std::string buffer(n, '\0');
-        buffer.resize(join_lines(state, width, in.data() + at, n, buffer.data()));
+        std::string buffer(join_lines_room(n, indent), '\0');
+        buffer.resize(join_lines(state, width, in.data() + at, n, buffer.data(), false, indent));
         out += buffer;
     }
-    return out;
+    char last;
+    return out + std::string(&last, join_lines_end(state, &last));
 }
 
 // Feeds `in` whole, into an output buffer of exactly its size.
@@ -102,6 +107,8 @@ TEST(JoinLines, MatchesReferenceOnRandomTextsAndAnyChunking) {
         const std::string expected = reference_join(text, width);
         ASSERT_EQ(join_whole(text, width), expected);
         ASSERT_EQ(join_in_chunks(text, width, chunk), expected);
+        // "Kindle Indent" in the same pass.
+        ASSERT_EQ(join_in_chunks(text, width, chunk, true), reference_kindle_indent(expected));
     }
 }
 

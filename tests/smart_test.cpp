@@ -499,6 +499,31 @@ TEST(SmartReflowFile, DehyphenationLeavesTheLayoutAlone) {
     }
 }
 
+// Where the text is silent on a split word, the word list named (or none,
+// or one that cannot be read) has its say.
+TEST(SmartReflowFile, DehyphenationAsksTheWordListNamed) {
+    TempDir dir;
+    write_file(dir.file("in.txt"), "It was a fine day. The gree-\nnery was lush.\n");
+    write_file(dir.file("words"), "a\nday\nfine\ngreenery\nit\nlush\nthe\nwas\n");
+    const struct {
+        std::string list;
+        const char* out;
+    } rows[] = {
+        {dir.file("words"), "It was a fine day. The greenery was lush.\n"},
+        {"", "It was a fine day. The gree-nery was lush.\n"},
+        {dir.file("missing"), "It was a fine day. The gree-nery was lush.\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.list);
+        SmartOptions options;
+        options.columns = 30;
+        options.dehyphenate = true;
+        options.word_list = row.list.c_str();
+        EXPECT_EQ(smart_run(dir.file("in.txt"), dir.file("out.txt"), options), Failure::none);
+        EXPECT_EQ(read_file(dir.file("out.txt")), row.out);
+    }
+}
+
 TEST(SmartReflowFile, FailuresTouchNothing) {
     TempDir dir;
     write_file(dir.file("in.txt"), "some text\n");

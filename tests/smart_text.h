@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/smart/join.h"
+#include "engine/smart/word_list.h"
 
 namespace parafold::testing {
 
@@ -55,6 +56,8 @@ inline std::string smart_reflow_text(std::string_view text, std::int32_t columns
     scan_layout(*scan, text.data(), text.size());
     const TextLayout found = finish_layout(*scan, columns);
     if (layout) *layout = found;
+    // The text's own evidence alone: no word list.
+    if (dehyphenate) smart::learn_spellings(*smart::vocabulary_of(*scan), "", found.utf8);
     const SmartJoinState join = start_join(found, dehyphenate ? scan.get() : nullptr, explain);
     std::string out;
     join_text(*join, text.data(), text.size(), out);

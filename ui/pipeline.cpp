@@ -7,7 +7,6 @@
 #include <optional>
 #include <stdexcept>
 
-#include "engine/io/file_identity.h"
 #include "engine/io/learn.h"
 #include "engine/io/text_form.h"
 #include "engine/reflow/estimate.h"
@@ -77,14 +76,16 @@ Failure unwrap_text(BlockSource& input, const OutputOpener& open_output,
     // The layers write in pieces of any size: a file gets them in blocks.
     BlockSink gathered = gathering(*output, output_block_bytes);
     BlockSink text_out = write_text(gathered, reading.form);
-    BlockSink indented = options.indent ? indent_layer(text_out) : text_out;
+    // The dialog's rule indents as it joins, in the same pass; the unwrap's
+    // result goes through the indent's own layer.
+    BlockSink indented = options.indent && options.smart ? indent_layer(text_out) : text_out;
     // A report is read by people: written as it is, neither indented nor
     // in the text's form.
     const bool report_only = options.smart && options.explain;
     BlockSink joined = report_only   ? smart_joining(unwrap, gathered)
                        : options.smart ? smart_joining(unwrap, indented)
                                        : joining(indented, columns_of(options.width, *lines),
-                                                 characters);
+                                                 characters, options.indent);
     BlockSink reshaped = options.two_lines ? two_lines_layer(joined) : joined;
     failure = pump(*learnt.text, reshaped);
     if (options.smart) breaks_kept = failure == Failure::none && !report_of(unwrap).wrapped;

@@ -17,10 +17,17 @@ std::int64_t characters_in(const char* first, const char* last) {
     return count;
 }
 
+// The indent that "Kindle Indent" puts before every line written.
+constexpr char indent_bytes[] = "     ";
+constexpr std::size_t indent_size = sizeof indent_bytes - 1;
+
 // The joiner writes the kept bytes first and decides a line's end when its
 // LF arrives, looking back at what the line wrote: its byte count, and its
 // last byte other than a space. CR and NUL never reach the output, so that
-// byte is the line's last byte other than space, CR and NUL.
+// byte is the line's last byte other than space, CR and NUL. With Indent,
+// it writes kindle_indent's result of what it joins: the indent before the
+// first byte of every line written, and no LF for a line with none.
+template <bool Indent>
 struct Joiner {
     JoinState& state;
     std::int32_t width;
@@ -42,11 +49,29 @@ struct Joiner {
         return state.sentence_end;
     }
 
+    // Before a byte is written: a line written opens with the indent,
+    // which the line's count leaves out.
+    void open_line() {
+        if (!Indent || state.line_open) return;
+        for (std::size_t k = 0; k < indent_size; ++k) *w++ = indent_bytes[k];
+        line_start = w;
+        state.line_open = true;
+    }
+
     void end_line() {
         const std::int64_t line_bytes = state.line_bytes + written();
         const bool keep_break = line_bytes < width || sentence_end();
-        *w++ = keep_break ? '\n' : ' ';
-        state = JoinState{};
+        if (!Indent) {
+            *w++ = keep_break ? '\n' : ' ';
+        } else if (!keep_break) {
+            open_line();
+            *w++ = ' ';
+        } else if (state.line_open) {
+            *w++ = '\n';
+            state.line_open = false;
+        }  // else an empty line written: it vanishes
+        state.line_bytes = 0;
+        state.sentence_end = false;
         line_start = w;
     }
 
@@ -54,6 +79,7 @@ struct Joiner {
         if (byte == '\n') {
             end_line();
         } else if (byte != '\r' && byte != '\0') {
+            open_line();
             *w++ = byte;
         }
     }
@@ -65,11 +91,10 @@ struct Joiner {
     }
 };
 
-}  // namespace
-
-std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std::size_t size,
-                       char* out, bool characters) {
-    Joiner joiner{state, width, characters, out, out};
+template <bool Indent>
+std::size_t join(JoinState& state, std::int32_t width, const char* in, std::size_t size,
+                 char* out, bool characters) {
+    Joiner<Indent> joiner{state, width, characters, out, out};
     const char* p = in;
     const char* const end = in + size;
 
@@ -79,7 +104,8 @@ std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std
     // one 16-byte move each, of which only the part up to the next special
     // byte counts; later writes overwrite the rest. Every load and store
     // stays inside the buffers because a chunk is only taken with at least
-    // 32 bytes of input left, and the output is never ahead of the input.
+    // 32 bytes of input left, and the output is never ahead of the input
+    // (with Indent, never ahead of the room join_lines_room gives it).
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i nul = _mm_setzero_si128();
@@ -90,6 +116,7 @@ std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std
             _mm_cmpeq_epi8(chunk, nul));
         unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
         if (mask == 0) {
+            joiner.open_line();
             _mm_storeu_si128(reinterpret_cast<__m128i*>(joiner.w), chunk);
             joiner.w += 16;
             p += 16;
@@ -99,6 +126,7 @@ std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std
         while (mask != 0) {
             const unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
             mask &= mask - 1;
+            if (at > start) joiner.open_line();
             _mm_storeu_si128(reinterpret_cast<__m128i*>(joiner.w),
                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + start)));
             joiner.w += at - start;
@@ -106,6 +134,7 @@ std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std
             start = at + 1;
         }
         if (start < 16) {
+            joiner.open_line();
             _mm_storeu_si128(reinterpret_cast<__m128i*>(joiner.w),
                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + start)));
             joiner.w += 16 - start;
@@ -117,6 +146,21 @@ std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std
 
     joiner.finish();
     return static_cast<std::size_t>(joiner.w - out);
+}
+
+}  // namespace
+
+std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std::size_t size,
+                       char* out, bool characters, bool indent) {
+    return indent ? join<true>(state, width, in, size, out, characters)
+                  : join<false>(state, width, in, size, out, characters);
+}
+
+std::size_t join_lines_end(JoinState& state, char* out) {
+    if (!state.line_open) return 0;
+    state.line_open = false;
+    *out = '\n';  // the last line gets its LF, as kindle_indent gives it
+    return 1;
 }
 
 }  // namespace parafold

@@ -14,6 +14,11 @@
 // A line's length counts bytes, or with `characters` the characters of
 // UTF-8 (every byte but those that continue a character), as for a text
 // decoded from UTF-16.
+//
+// With `indent`, what is written is kindle_indent's result of the joined
+// text ("Kindle Indent" in the same pass): five spaces before the first
+// byte of every line written, which its length leaves out, and no line
+// with no byte; join_lines_end gives the last line its LF.
 #pragma once
 
 #include <cstddef>
@@ -27,12 +32,25 @@ struct JoinState {
     // long as it.
     std::int64_t line_bytes = 0;
     bool sentence_end = false;
+    bool line_open = false;  // with `indent`: a line written is waiting for its LF
 };
 
+// The room `out` needs for `size` bytes: as many, or with `indent` the
+// indents too (a line of one byte grows to six) and the stores of sixteen
+// bytes that may reach past the end.
+constexpr std::size_t join_lines_room(std::size_t size, bool indent) {
+    return indent ? 4 * size + 32 : size;
+}
+
 // Joins `size` bytes from `in` into `out` and returns how many bytes were
-// written, never more than `size`. `out` has room for `size` bytes and does
-// not overlap `in`.
+// written, never more than `size` without `indent`. `out` has room for
+// join_lines_room(size, indent) bytes and does not overlap `in`.
 std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std::size_t size,
-                       char* out, bool characters = false);
+                       char* out, bool characters = false, bool indent = false);
+
+// At the end of the text, with `indent`: the last line's LF, if a line is
+// waiting for it, written to `out` (room for 1 byte); returns how many
+// bytes were written.
+std::size_t join_lines_end(JoinState& state, char* out);
 
 }  // namespace parafold

@@ -42,28 +42,33 @@ Failure reflow_ends(const char* input_path, const char* output_path, const Width
     BlockSink file_out = file_sink(out);
     BlockSink written = digest_tap(file_out, outcome.written);
     BlockSink text_out = write_text(written, reading.form);
-    BlockSink joined = joining(text_out, columns_of(width, lines), characters);
+    BlockSink joined = joining(text_out, columns_of(width, lines), characters, false);
     return pump(*learnt.text, joined);
 }
 
 }  // namespace
 
-BlockSink joining(BlockSink& below, std::int32_t columns, bool characters) {
+BlockSink joining(BlockSink& below, std::int32_t columns, bool characters, bool indent) {
     struct State {
         JoinState join;
-        std::unique_ptr<char[]> out{new char[block_bytes]};
+        std::unique_ptr<char[]> out;
     };
-    auto state = std::make_shared<State>();
-    return {[&below, state, columns, characters](const char* data, std::size_t size) {
+    auto state = std::make_shared<State>(
+        State{{}, std::unique_ptr<char[]>(new char[join_lines_room(block_bytes, indent)])});
+    return {[&below, state, columns, characters, indent](const char* data, std::size_t size) {
                 for (std::size_t at = 0; at < size; at += block_bytes) {
                     const std::size_t part = std::min(block_bytes, size - at);
                     const std::size_t kept = join_lines(state->join, columns, data + at, part,
-                                                        state->out.get(), characters);
+                                                        state->out.get(), characters, indent);
                     if (kept != 0 && !below.write(state->out.get(), kept)) return false;
                 }
                 return true;
             },
-            [&below] { return !below.finish || below.finish(); }};
+            [&below, state] {
+                const std::size_t last = join_lines_end(state->join, state->out.get());
+                if (last != 0 && !below.write(state->out.get(), last)) return false;
+                return !below.finish || below.finish();
+            }};
 }
 
 FilterOutcome reflow_file(const char* input_path, const char* output_path, const Width& width) {

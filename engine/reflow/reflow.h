@@ -13,8 +13,9 @@ namespace parafold {
 // LF where the line is a real break and as one space where the line was
 // only wrapped at `columns` (see engine/reflow/join.h for the rule; with
 // `characters`, lengths count characters of UTF-8); CR and NUL bytes are
-// dropped.
-BlockSink joining(BlockSink& below, std::int32_t columns, bool characters);
+// dropped. With `indent`, in the same pass, the lines come out as
+// kindle_indent writes them.
+BlockSink joining(BlockSink& below, std::int32_t columns, bool characters, bool indent);
 
 // Copies the input file to the output file through `joining`, the text
 // read and written in its own form (see engine/io/text_form.h). Either

@@ -17,8 +17,8 @@
 // is joined to A: A's trailing spaces and B's indentation are dropped and
 // one space goes between them. A word hyphenated across the break (A ends
 // in a letter and one '-', B starts with a letter) is joined without the
-// space; with a vocabulary the hyphen goes too when the joined word occurs
-// in it.
+// space; with a vocabulary the hyphen goes too when the text spells the
+// word without it (engine/smart/hyphens.h).
 //
 // A text that shows no hard wrapping has every break kept, so it comes
 // out unchanged apart from its line ends.

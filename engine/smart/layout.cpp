@@ -157,9 +157,9 @@ void tally_line(void* context, const CutLine& line) {
         scan.after_blank = scan.previous.blank;
         scan.previous = facts;
     }
+    if (scan.collect_words) add_line_words(scan.vocabulary, line.text, facts);
     if (facts.blank) return;
     const std::string_view body = smart::trim_left(smart::trim_right(line.text));
-    if (scan.collect_words) add_words(scan.vocabulary, body);
     if (scan.words_only) return;
     tally_inside(scan, body);
     ++scan.lines;
@@ -196,6 +196,10 @@ void scan_layout(SmartScan& scan, const char* data, std::size_t size) {
 }
 
 void scan_words_only(SmartScan& scan) { scan.words_only = true; }
+
+smart::Vocabulary* smart::vocabulary_of(SmartScan& scan) {
+    return scan.collect_words ? &scan.vocabulary : nullptr;
+}
 
 const smart::Vocabulary* smart::vocabulary_of(const SmartScan& scan) {
     return scan.collect_words ? &scan.vocabulary : nullptr;

@@ -73,6 +73,7 @@ namespace smart {
 struct Vocabulary;
 
 // The words a finished scan collected; nullptr when it collected none.
+Vocabulary* vocabulary_of(SmartScan& scan);
 const Vocabulary* vocabulary_of(const SmartScan& scan);
 
 }  // namespace smart

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "engine/io/text_form.h"
+#include "engine/smart/word_list.h"
 
 namespace parafold {
 namespace {
@@ -80,6 +81,9 @@ Learner smart_learner(SmartUnwrap& unwrap) {
 
 BlockSink smart_joining(SmartUnwrap& unwrap, BlockSink& below) {
     unwrap.layout = finish_layout(*unwrap.scan, unwrap.options.columns);
+    if (unwrap.options.dehyphenate)
+        smart::learn_spellings(*smart::vocabulary_of(*unwrap.scan), unwrap.options.word_list,
+                               unwrap.layout.utf8);
     std::string* const explain = unwrap.options.explain ? &unwrap.explained : nullptr;
     unwrap.join = start_join(unwrap.layout,
                              unwrap.options.dehyphenate ? unwrap.scan.get() : nullptr, explain);

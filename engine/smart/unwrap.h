@@ -25,8 +25,11 @@ struct SmartOptions {
     // The wrap column in characters; 0 or less estimates it from the text.
     std::int32_t columns = 0;
     // Join a word split by a hyphen at a line end without the hyphen when
-    // the joined word occurs unhyphenated elsewhere in the text.
+    // the text spells it so (see engine/smart/hyphens.h).
     bool dehyphenate = false;
+    // The word list that dehyphenation asks where the text is silent (see
+    // engine/smart/word_list.h): nullptr, the system's; "", none.
+    const char* word_list = nullptr;
     // Write, in place of the text, a report of what was decided (see
     // start_join in engine/smart/join.h), in UTF-8 whatever the text's form.
     bool explain = false;

@@ -125,8 +125,8 @@ class NotWrappedWarning(UserWarning):
 
 
 def _run_options(columns: Columns, smart: bool, dehyphenate: bool, two_lines: bool,
-                 indent: bool) -> _parafold.RunOptions:
-    options = _parafold.RunOptions()
+                 indent: bool) -> _parafold.UnwrapOptions:
+    options = _parafold.UnwrapOptions()
     options.smart = bool(smart)
     options.dehyphenate = bool(dehyphenate)
     options.two_lines = bool(two_lines)
@@ -134,8 +134,8 @@ def _run_options(columns: Columns, smart: bool, dehyphenate: bool, two_lines: bo
     if options.dehyphenate and not options.smart:
         raise OptionError("dehyphenate=True goes with smart=True")
     if columns is None:
-        options.width = "learned" if options.smart else "given"
-        options.columns = 0 if options.smart else 56
+        options.width = (_parafold.Width(_parafold.WidthRule.learned) if options.smart
+                         else _parafold.Width(_parafold.WidthRule.given, 56))
     elif isinstance(columns, str):
         if columns not in ("mean", "most-common"):
             raise OptionError(f"columns must be an int, 'mean' or 'most-common', not {columns!r}")
@@ -143,7 +143,8 @@ def _run_options(columns: Columns, smart: bool, dehyphenate: bool, two_lines: bo
             raise OptionError("smart=True learns the width itself: give columns as an int or None")
         if columns == "most-common" and not (options.two_lines or options.indent):
             raise OptionError("columns='most-common' goes with two_lines=True or indent=True")
-        options.width = columns
+        options.width = _parafold.Width(_parafold.WidthRule.mean if columns == "mean"
+                                        else _parafold.WidthRule.most_common_less_6)
     else:
         if isinstance(columns, bool):
             raise TypeError("columns must be an int, 'mean' or 'most-common', not bool")
@@ -155,8 +156,7 @@ def _run_options(columns: Columns, smart: bool, dehyphenate: bool, two_lines: bo
         least = 1 if options.smart else 0
         if not least <= number <= _MOST_COLUMNS:
             raise OptionError(f"columns must be from {least} to {_MOST_COLUMNS}, not {number}")
-        options.width = "given"
-        options.columns = number
+        options.width = _parafold.Width(_parafold.WidthRule.given, number)
     return options
 
 
@@ -223,8 +223,8 @@ def unwrap(text, *, columns=None, smart=False, dehyphenate=False, two_lines=Fals
         quotes, paragraph ends). A text with no dominant wrap width is left
         as it is, with a :class:`NotWrappedWarning`.
     dehyphenate
-        With `smart`: rejoin a word hyphenated at a line end without its
-        hyphen when the text has the word whole elsewhere.
+        With `smart`: rejoin a word hyphenated at a line end spelt as the
+        text spells it elsewhere, with its hyphen or without.
     two_lines
         "Kindle 2 Lines": collapse every run of line breaks into one first.
     indent
@@ -377,7 +377,7 @@ class Explanation:
 
 def _smart_columns(columns: Optional[int]) -> int:
     options = _run_options(columns, True, False, False, False)
-    return options.columns
+    return options.width.columns
 
 
 def layout(text: Text, *, columns: Optional[int] = None) -> Layout:
@@ -385,7 +385,9 @@ def layout(text: Text, *, columns: Optional[int] = None) -> Layout:
 
     `columns` gives the width instead of learning it, as for :func:`unwrap`.
     """
-    found = _parafold.layout(_text_bytes(text), _smart_columns(columns))
+    raw, found = _parafold.layout(_text_bytes(text), _smart_columns(columns))
+    if raw != _parafold.Failure.none:
+        _raise_failure(raw, {})
     return Layout(**found)
 
 
@@ -396,9 +398,10 @@ def explain(text: Text, *, columns: Optional[int] = None) -> Explanation:
     paragraphs, and every break kept inside a block with its line number
     and reason, as ``parafold-cli --smart --explain`` prints them.
     """
-    columns_given = _smart_columns(columns)
+    options = _run_options(columns, True, False, False, False)
+    options.explain = True
     data = _text_bytes(text)
-    raw, said = _parafold.explain(data, columns_given)
+    raw, said, _ = _parafold.run_text(data, options)
     if raw != _parafold.Failure.none:
         _raise_failure(raw, {})
     report = said.decode("utf-8", "replace")

@@ -26,19 +26,28 @@ class Failure(enum.IntEnum):
     too_many_open_files: int
     output_taken: int
 
-class RunOptions:
-    # "given", "mean", "most-common" or "learned"
-    width: str
+class WidthRule(enum.IntEnum):
+    given: int
+    mean: int
+    most_common_less_6: int
+    learned: int
+
+class Width:
+    rule: WidthRule
     columns: int
-    smart: bool
-    dehyphenate: bool
+    def __init__(self, rule: WidthRule, columns: int = 0) -> None: ...
+
+class UnwrapOptions:
+    width: Width
     two_lines: bool
     indent: bool
+    smart: bool
+    dehyphenate: bool
+    explain: bool
     def __init__(self) -> None: ...
 
 def reason(failure: Failure) -> str: ...
 def derive_output_path(input: bytes) -> bytes: ...
-def run_file(input: bytes, output: bytes, options: RunOptions) -> tuple[Failure, bool]: ...
-def run_text(text: _Bytes, options: RunOptions) -> tuple[Failure, Optional[bytes], bool]: ...
-def layout(text: _Bytes, columns: int) -> dict[str, Any]: ...
-def explain(text: _Bytes, columns: int) -> tuple[Failure, bytes]: ...
+def run_file(input: bytes, output: bytes, options: UnwrapOptions) -> tuple[Failure, bool]: ...
+def run_text(text: _Bytes, options: UnwrapOptions) -> tuple[Failure, Optional[bytes], bool]: ...
+def layout(text: _Bytes, columns: int) -> tuple[Failure, Optional[dict[str, Any]]]: ...

@@ -31,7 +31,7 @@ def make_library(folder):
     return sorted(paths) + [pathlib.Path("UPPER.TXT")]
 
 
-@pytest.mark.parametrize("options", [["--smart", "--dehyphenate"]],
+@pytest.mark.parametrize("options", [["--smart", "--dehyphenate"], ["-2", "-i", "-c", "60"]],
                          ids=" ".join)
 def test_two_workers_give_the_command_line_bytes(tmp_path, cli, options):
     library, out, by_cli = tmp_path / "library", tmp_path / "out", tmp_path / "cli"

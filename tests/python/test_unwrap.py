@@ -235,6 +235,7 @@ def test_interpreter_runs_while_a_file_is_unwrapped(tmp_path, road):
 
 
 @pytest.mark.parametrize("name", ["story-lf-64", "story-print-style-60", "story-utf16le-bom-66",
+                                  "story-lone-cr-64",
                                   "past-the-sample", "not-wrapped"])
 def test_explain_and_layout_say_what_the_command_line_says(tmp_path, cli, name):
     (tmp_path / "in.txt").write_bytes(TEXTS[name])

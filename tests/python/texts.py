@@ -143,6 +143,8 @@ def texts():
         "not-wrapped": ("One long line per paragraph. " * 12 + "\n\nShort.\n") .encode() * 8,
         "nul-and-no-final-break": b"a line\x00 with a NUL\nand a last line",
         "empty": b"",
+        # Each line grows sevenfold under "Kindle Indent".
+        "one-letter-lines": b"I\n\n" * 40000,
         "generated-1m-75": generated(1, 75, 3).encode(),
         "past-the-sample": past_the_sample().encode(),
     }
