@@ -47,7 +47,7 @@ make_python_venv() {
 jobs() { nproc 2>/dev/null || echo 2; }
 
 # Checks that a release is reproducible: makes two fresh clones of this
-# checkout's commit under build/reproducible/NAME, in folders of different
+# checkout's commit under build/reproducible-NAME.*, in folders of different
 # names and depths, runs COMMAND (one word: a script of the clone, e.g.
 # scripts/package-linux.sh) in each, and compares the FILEs it made (paths
 # from the clone's top, e.g. dist/x.zip) byte for byte between them, and
@@ -56,8 +56,10 @@ jobs() { nproc 2>/dev/null || echo 2; }
 check_reproducible() {
     local name=$1 command=$2
     shift 2
-    local root=$PWD clones=build/reproducible/$name dir file other started
-    rm -rf "$clones"
+    local root=$PWD clones dir file other started
+    # A folder of this run's own, so that two runs at once do not meet.
+    mkdir -p build
+    clones=$(mktemp -d "build/reproducible-$name.XXXXXX")
     echo "== reproducible: two fresh clones of $(git rev-parse --short HEAD)"
     for dir in "$clones/one/parafold" "$clones/the-second-clone/in/a/deeper/folder"; do
         started=$SECONDS

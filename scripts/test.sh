@@ -64,8 +64,8 @@ else
     fi
 
 echo "== Linux release: the .deb, lintian, apt-get install and remove, reproducibility"
-# About a minute and a half, most of it building two fresh clones; it
-# installs and removes the package parafold-cli. PARAFOLD_SKIP_RELEASE=1
+# About 90 s of processor time on two cores, most of it building two fresh
+# clones; it installs and removes the package parafold-cli. PARAFOLD_SKIP_RELEASE=1
 # skips it.
 if [ "${PARAFOLD_SKIP_RELEASE:-0}" = 1 ]; then
     echo "skipped (PARAFOLD_SKIP_RELEASE=1)"

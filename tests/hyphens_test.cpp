@@ -57,13 +57,9 @@ Scanned scanned(const std::string& text) {
     return {std::move(scan), vocabulary};
 }
 
-std::uint32_t count_in(const WordCounts& counts, const char* word) {
-    const auto found = counts.find(std::string_view(word));
-    return found == counts.end() ? 0 : found->second;
-}
-
 TEST(Vocabulary, CountsSplitWordsApart) {
-    const Scanned text = scanned("An econo-\nmist, a well-known Mother-in-\nLaw.\nA lone half-\n\nway.\n");
+    const Scanned text =
+        scanned("An econo-\nmist, a well-known Mother-in-\nLaw.\nA lone half-\n\nway.\n");
     const struct {
         const char* word;
         std::uint32_t words, splits;
@@ -74,9 +70,29 @@ TEST(Vocabulary, CountsSplitWordsApart) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.word);
-        EXPECT_EQ(count_in(text.vocabulary.words, row.word), row.words);
-        EXPECT_EQ(count_in(text.vocabulary.splits, row.word), row.splits);
+        EXPECT_EQ(text.vocabulary.words.count(row.word), row.words);
+        EXPECT_EQ(text.vocabulary.splits.count(row.word), row.splits);
     }
+}
+
+// Words short and long, far more than the table starts with: each keeps
+// its own count as the table grows.
+TEST(WordCounts, KeepsEachWordsCount) {
+    WordCounts counts;
+    auto word = [](int i) {
+        return std::string(static_cast<std::size_t>(i % 40 + 1), 'a') + std::to_string(i);
+    };
+    for (int times = 1; times <= 3; ++times) {
+        for (int i = 0; i < 5000; ++i) {
+            if (i % 3 < times) counts.add(word(i));
+        }
+    }
+    EXPECT_EQ(counts.size(), 5000u);
+    for (int i = 0; i < 5000; i += 7) {
+        SCOPED_TRACE(word(i));
+        EXPECT_EQ(counts.count(word(i)), static_cast<std::uint32_t>(3 - i % 3));
+    }
+    EXPECT_EQ(counts.count("b"), 0u);
 }
 
 TEST(Vocabulary, StyleFromTheSplitWordsItResolves) {

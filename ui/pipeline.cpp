@@ -7,7 +7,6 @@
 #include <optional>
 #include <stdexcept>
 
-#include "engine/io/file_identity.h"
 #include "engine/io/learn.h"
 #include "engine/io/text_form.h"
 #include "engine/reflow/estimate.h"

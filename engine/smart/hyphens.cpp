@@ -13,22 +13,12 @@ constexpr std::int64_t least_style_evidence = 5;
 
 bool is_capital(char c) { return c >= 'A' && c <= 'Z'; }
 
-// Counts a word already lower-cased.
-void count(WordCounts& counts, std::string_view word) {
-    const auto found = counts.find(word);
-    if (found != counts.end()) {
-        if (found->second < UINT32_MAX) ++found->second;
-    } else {
-        counts.emplace(word, 1);
-    }
-}
-
-// Counts a word lower-cased into `scratch`, unless it is too long.
-void count_word(WordCounts& counts, std::string_view word, std::string& scratch) {
+// Counts a word lower-cased, unless it is too long.
+void count_word(WordCounts& counts, std::string_view word) {
     if (word.size() > longest_word) return;
-    scratch.assign(word);
-    for (char& c : scratch) c = lower(c);
-    count(counts, scratch);
+    char lowered[longest_word];
+    for (std::size_t i = 0; i < word.size(); ++i) lowered[i] = lower(word[i]);
+    counts.add(std::string_view(lowered, word.size()));
 }
 
 // "first-second", lower-cased, into `scratch`.
@@ -39,11 +29,6 @@ std::string_view compound_of(std::string_view first, std::string_view second,
     scratch += '-';
     for (char c : second) scratch += lower(c);
     return scratch;
-}
-
-std::uint32_t count_of(const WordCounts& counts, std::string_view word) {
-    const auto found = counts.find(word);
-    return found == counts.end() ? 0 : found->second;
 }
 
 }  // namespace
@@ -60,10 +45,11 @@ void add_line_words(Vocabulary& vocabulary, std::string_view line, const LineFac
     // first half, as a split word.
     if (!vocabulary.open_half.empty() && facts.starts_letter) {
         while (i < body.size() && is_letter(body[i])) ++i;
-        const std::string_view split = compound_of(vocabulary.open_half, body.substr(0, i), scratch);
+        const std::string_view split =
+            compound_of(vocabulary.open_half, body.substr(0, i), scratch);
         if (split.size() <= longest_word &&
-            (vocabulary.splits.size() < max_split_words || vocabulary.splits.contains(split))) {
-            count(vocabulary.splits, split);
+            (vocabulary.splits.size() < max_split_words || vocabulary.splits.count(split) != 0)) {
+            vocabulary.splits.add(split);
         }
     }
     vocabulary.open_half.clear();
@@ -82,9 +68,9 @@ void add_line_words(Vocabulary& vocabulary, std::string_view line, const LineFac
             vocabulary.open_half.assign(word);
             break;
         }
-        count_word(vocabulary.words, word, scratch);
+        count_word(vocabulary.words, word);
         if (!before.empty() && before.size() + word.size() < longest_word) {
-            count(vocabulary.words, compound_of(before, word, scratch));
+            vocabulary.words.add(compound_of(before, word, scratch));
         }
         const bool hyphen_next =
             i + 1 < body.size() && body[i] == '-' && is_letter(body[i + 1]);
@@ -95,14 +81,13 @@ void add_line_words(Vocabulary& vocabulary, std::string_view line, const LineFac
 HyphenStyle style_of(const Vocabulary& vocabulary) {
     std::int64_t whole = 0, compound = 0;
     std::string scratch;
-    for (const auto& [split, times] : vocabulary.splits) {
+    vocabulary.splits.for_each([&](std::string_view split, std::uint32_t times) {
         const std::size_t hyphen = split.find('-');
-        const Halves halves{std::string_view(split).substr(0, hyphen),
-                            std::string_view(split).substr(hyphen + 1)};
+        const Halves halves{split.substr(0, hyphen), split.substr(hyphen + 1)};
         const SplitEvidence evidence = evidence_of(vocabulary, halves, scratch);
         if (evidence.whole > evidence.compound) whole += times;
         if (evidence.compound > evidence.whole) compound += times;
-    }
+    });
     if (whole + compound < least_style_evidence) return HyphenStyle::unknown;
     return whole > compound ? HyphenStyle::print : HyphenStyle::compounds;
 }
@@ -126,11 +111,11 @@ SplitEvidence evidence_of(const Vocabulary& vocabulary, Halves halves, std::stri
         std::any_of(second.begin(), second.end(), [](char c) { return c >= 'a' && c <= 'z'; });
     const std::string_view compound = compound_of(halves.first, second, scratch);
     const std::size_t hyphen = halves.first.size();
-    evidence.compound = count_of(vocabulary.words, compound);
-    evidence.first_half = count_of(vocabulary.words, compound.substr(0, hyphen));
-    evidence.second_half = count_of(vocabulary.words, compound.substr(hyphen + 1));
+    evidence.compound = vocabulary.words.count(compound);
+    evidence.first_half = vocabulary.words.count(compound.substr(0, hyphen));
+    evidence.second_half = vocabulary.words.count(compound.substr(hyphen + 1));
     scratch.erase(hyphen, 1);
-    evidence.whole = count_of(vocabulary.words, scratch);
+    evidence.whole = vocabulary.words.count(scratch);
     return evidence;
 }
 

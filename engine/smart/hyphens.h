@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "engine/smart/lines.h"
+#include "engine/smart/word_counts.h"
 
 namespace parafold::smart {
 
@@ -21,8 +22,6 @@ struct WordHash {
         return std::hash<std::string_view>{}(word);
     }
 };
-
-using WordCounts = std::unordered_map<std::string, std::uint32_t, WordHash, std::equal_to<>>;
 
 // How a text's hyphens at line ends read, from the split words whose
 // spelling the text shows elsewhere.

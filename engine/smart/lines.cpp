@@ -21,10 +21,6 @@ unsigned char byte(char c) { return static_cast<unsigned char>(c); }
 
 }  // namespace
 
-bool is_letter(char c) { return is_ascii_letter(c) || byte(c) >= 0x80; }
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
 std::string_view trim_right(std::string_view text) {
     while (!text.empty() && is_blank_byte(text.back())) text.remove_suffix(1);
     return text;

@@ -18,8 +18,10 @@ inline constexpr std::int32_t long_line_width = 1 << 30;
 bool is_blank_byte(char c);
 // Letters for hyphenation and the vocabulary: ASCII letters and every byte
 // of a multi-byte UTF-8 character (or of an 8-bit code page).
-bool is_letter(char c);
-char lower(char c);
+inline bool is_letter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || static_cast<unsigned char>(c) >= 0x80;
+}
+inline char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 std::string_view trim_right(std::string_view text);
 std::string_view trim_left(std::string_view text);
 bool valid_utf8(std::string_view text);

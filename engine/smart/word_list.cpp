@@ -43,29 +43,29 @@ void match_entry(WordListMatch& match, std::string_view entry) {
 
 WordListMatch start_match(const Vocabulary& vocabulary, bool utf8) {
     WordListMatch match;
-    std::vector<const WordCounts::value_type*> words;
+    std::vector<std::pair<std::uint32_t, std::string_view>> words;
     words.reserve(vocabulary.words.size());
-    for (const auto& word : vocabulary.words) {
-        if (word.first.find('-') == std::string::npos) words.push_back(&word);
-    }
+    vocabulary.words.for_each([&](std::string_view word, std::uint32_t count) {
+        if (word.find('-') == std::string_view::npos) words.emplace_back(count, word);
+    });
     const std::size_t common = std::min(common_words, words.size());
-    auto commoner = [](const auto* a, const auto* b) {
-        return a->second != b->second ? a->second > b->second : a->first < b->first;
+    auto commoner = [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
     };
     std::partial_sort(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(common),
                       words.end(), commoner);
     for (std::size_t i = 0; i < common; ++i) {
-        match.common.push_back(words[i]->first);
-        match.asked.emplace(words[i]->first, false);
+        match.common.emplace_back(words[i].second);
+        match.asked.emplace(words[i].second, false);
     }
-    for (const auto& [split, times] : vocabulary.splits) {
+    vocabulary.splits.for_each([&](std::string_view split, std::uint32_t) {
         const std::size_t hyphen = split.find('-');
-        ask(match, std::string_view(split).substr(0, hyphen), utf8);
-        ask(match, std::string_view(split).substr(hyphen + 1), utf8);
-        std::string joined = split;
+        ask(match, split.substr(0, hyphen), utf8);
+        ask(match, split.substr(hyphen + 1), utf8);
+        std::string joined(split);
         joined.erase(hyphen, 1);
         ask(match, joined, utf8);
-    }
+    });
     return match;
 }
 
@@ -127,7 +127,7 @@ void learn_spellings(Vocabulary& vocabulary, const char* path, bool utf8) {
     vocabulary.listed.clear();
     if (path && *path == '\0') return;
     // Nothing to ask: no list is read.
-    if (vocabulary.splits.empty()) return;
+    if (vocabulary.splits.size() == 0) return;
     const WordListMatch asked = start_match(vocabulary, utf8);
     auto try_list = [&](const char* list) {
         WordListMatch match = asked;
