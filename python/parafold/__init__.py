@@ -26,7 +26,7 @@ import operator
 import os
 import pathlib
 import warnings
-from typing import Literal, Optional, TypeVar, Union, overload
+from typing import Literal, Optional, Union, overload
 
 from parafold import _parafold
 
@@ -52,7 +52,6 @@ __version__: str = _parafold.__version__
 Columns = Union[int, Literal["mean", "most-common"], None]
 Text = Union[str, bytes, bytearray, memoryview]
 PathArg = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
-_P = TypeVar("_P", str, bytes, pathlib.Path)
 
 # The widest column a run takes: the engine counts in signed 32 bits.
 _MOST_COLUMNS = 2**31 - 1
@@ -246,7 +245,7 @@ def unwrap(text, *, columns=None, smart=False, dehyphenate=False, two_lines=Fals
 
 def unwrap_file(src: PathArg, dst: Optional[PathArg] = None, *, columns: Columns = None,
                 smart: bool = False, dehyphenate: bool = False, two_lines: bool = False,
-                indent: bool = False):
+                indent: bool = False) -> PathArg:
     """Unwrap the file `src` into the file `dst` and return `dst`.
 
     The file is streamed, so memory stays small whatever its size, and
