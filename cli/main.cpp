@@ -104,7 +104,10 @@ void tell(const FileRun& run, std::FILE* paths) {
         }
         if (run.outcome.breaks_kept) say_about(run.file, parafold::failure_text::breaks_kept);
     } else {
-        say_about(run.file, "Alignment failed\n");
+        // A reader that leaves early cut the text short, but nothing went
+        // wrong with the unwrap itself: the reason alone says what happened.
+        if (run.outcome.failure != parafold::Failure::reader_left)
+            say_about(run.file, "Alignment failed\n");
         say_about(run.file, parafold::text_of(run.outcome.failure));
     }
     std::fflush(stderr);
