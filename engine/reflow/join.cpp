@@ -1,5 +1,7 @@
 #include "engine/reflow/join.h"
 
+#include <cstdint>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -99,47 +101,53 @@ std::size_t join(JoinState& state, std::int32_t width, const char* in, std::size
     const char* const end = in + size;
 
 #if defined(__SSE2__)
-    // Sixteen bytes at a time: a chunk with no LF, CR or NUL is copied whole.
-    // In a chunk with some, the ordinary bytes between them are copied with
-    // one 16-byte move each, of which only the part up to the next special
-    // byte counts; later writes overwrite the rest. Every load and store
-    // stays inside the buffers because a chunk is only taken with at least
-    // 32 bytes of input left, and the output is never ahead of the input
-    // (with Indent, never ahead of the room join_lines_room gives it).
+    // Sixty-four bytes at a time, as one mask of the LF, CR and NUL bytes
+    // among them: a window with none is copied whole. In a window with
+    // some, the ordinary bytes before each special byte are copied with
+    // four 16-byte moves, of which only the part up to that byte counts;
+    // later writes overwrite the rest. Whole windows and fixed moves keep
+    // the branches few and predictable, whatever the lines' lengths. Every
+    // load and store stays inside the buffers because a window is only
+    // taken with at least window_reach bytes of input left, and the output
+    // is never ahead of the input (with Indent, never ahead of the room
+    // join_lines_room gives it).
+    constexpr std::ptrdiff_t window = 64;
+    constexpr std::ptrdiff_t window_reach = 2 * window;  // a move may start at the window's end
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i nul = _mm_setzero_si128();
-    while (end - p >= 32) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    auto special_bits = [&](const char* at) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         const __m128i special = _mm_or_si128(
             _mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr)),
             _mm_cmpeq_epi8(chunk, nul));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
-        if (mask == 0) {
-            joiner.open_line();
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(joiner.w), chunk);
-            joiner.w += 16;
-            p += 16;
-            continue;
+        return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(special)));
+    };
+    auto move64 = [](char* to, const char* from) {
+        for (int k = 0; k < 64; k += 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)));
         }
+    };
+    while (end - p >= window_reach) {
+        std::uint64_t mask = special_bits(p) | special_bits(p + 16) << 16 |
+                             special_bits(p + 32) << 32 | special_bits(p + 48) << 48;
         unsigned start = 0;
         while (mask != 0) {
-            const unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
+            const unsigned at = static_cast<unsigned>(__builtin_ctzll(mask));
             mask &= mask - 1;
             if (at > start) joiner.open_line();
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(joiner.w),
-                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + start)));
+            move64(joiner.w, p + start);
             joiner.w += at - start;
             joiner.take(p[at]);
             start = at + 1;
         }
-        if (start < 16) {
+        if (start < window) {
             joiner.open_line();
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(joiner.w),
-                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + start)));
-            joiner.w += 16 - start;
+            move64(joiner.w, p + start);
+            joiner.w += window - start;
         }
-        p += 16;
+        p += window;
     }
 #endif
     for (; p < end; ++p) joiner.take(*p);
