@@ -109,6 +109,10 @@ TEST(JudgeBlock, KeepsEachBreakForItsReason) {
          {short_lines, short_lines}},
         {"a quote set narrower", greedy, "    Whatever you do\n    extraordinarily well\n",
          {narrow_quote}},
+        {"a quote set narrower holds a word too long for any line", greedy,
+         "    See the notes at\n    https://example.org/notes/all\n    for all of it as\n"
+         "    written there in\n    the last part\n",
+         {narrow_quote, narrow_quote, narrow_quote, narrow_quote}},
         {"verse: capitals, punctuation, and the next word fits",
          TextLayout{.width = 30, .wrapped = true, .wrap_floor = 10},
          "Roses are red,\nViolets are blue,\nSugar is sweet,\nAnd so are you.\n",

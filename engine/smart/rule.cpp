@@ -58,6 +58,7 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     std::size_t number_ends = 0, most_labels = 0, most_columns = 0;
     bool narrow = lines[0].indent > layout.body_indent;
     std::int32_t widest = 0;                // of all lines
+    std::int32_t widest_filled = 0;         // of the lines of more than one word
     std::size_t going_on = 0;               // lines that start with a small letter, not marked
     std::size_t wrapped = 0;                // plainly wrapped lines, indented as the next
     std::int32_t widest_wrapped = 0, narrowest_wrapped = long_line_width;
@@ -65,6 +66,7 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
         const LineFacts& line = lines[i];
         number_ends += line.number_end;
         widest = std::max(widest, line.width);
+        if (line.multi_word) widest_filled = std::max(widest_filled, line.width);
         if (line.label != 0 || line.column != 0) {
             std::size_t labels = 0, columns = 0;
             for (std::size_t k = i; k < count; ++k) {
@@ -82,7 +84,8 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
         }
         if (i + 1 == count) break;
         const LineFacts& next = lines[i + 1];
-        narrow = narrow && next.indent == line.indent && ends_early(line, layout);
+        narrow = narrow && next.indent == line.indent &&
+                 (ends_early(line, layout) || !line.multi_word);
         going_on += next.starts == Case::lower && !next.marked;
         if (next.starts == Case::lower && next.indent == line.indent) {
             ++wrapped;
@@ -111,19 +114,21 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     signs.width = narrower ? widest_wrapped : layout.width;
 
     // A quote set narrower: indented deeper than the body, alike, and every
-    // line but the last ending early. Prose filled unevenly to a narrower
-    // width is no quote: most of its lines go on with a small letter (and
-    // do not each open and close an emphasis of their own), and after many
-    // of them the next word would have fit within its widest line; it is
-    // read as prose of that width.
+    // line but the last ending early, but for a line of one word (an
+    // address, a long name), which no wrapping could have ended earlier and
+    // so says nothing of the quote's width. Prose filled unevenly to a
+    // narrower width is no quote: most of its lines go on with a small
+    // letter (and do not each open and close an emphasis of their own), and
+    // after many of them the next word would have fit within its widest
+    // line of more than one word; it is read as prose of that width.
     if (narrow && at_least(going_on, breaks, tuning.block_wraps_share)) {
         std::size_t fitting = 0;
         for (std::size_t i = 0; i < breaks; ++i)
-            fitting += would_fit(lines[i], lines[i + 1], widest, layout);
+            fitting += would_fit(lines[i], lines[i + 1], widest_filled, layout);
         if (at_least(fitting, breaks, tuning.fitting_block)) {
             narrow = false;
             signs.ragged = true;
-            signs.width = widest;
+            signs.width = widest_filled;
         }
     }
     signs.narrow_quote = narrow;

@@ -22,7 +22,7 @@ enum class Verdict : std::uint8_t {
     indented,      // B is indented more than A, and does not hang from it
     outdented,     // B is indented less than A, which does not start a paragraph
     short_lines,   // every line of the block ends well before the width
-    narrow_quote,  // an indented block whose lines all end well before the width
+    narrow_quote,  // an indented block whose lines of more than one word end well before the width
     verse,         // a block of lines that each start with a capital and end in punctuation
     fits,          // B's first word would have fit on A, in a text where that tells
     short_pair,    // a short line after a kept break, before a short line with a capital
