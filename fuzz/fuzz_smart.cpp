@@ -5,11 +5,13 @@
 // and only with dehyphenation), and a text it finds not hard-wrapped comes
 // out unchanged apart from its line ends. A UTF-16 text is checked in
 // the form it is joined in, UTF-8, and so is its output. One text in
-// sixteen is repeated past the first two read blocks of the file road.
+// sixteen is repeated past the first two read blocks of the file road; every
+// text comes out of the file road as out of the join in one call.
 #include <cstdint>
 #include <string>
 
 #include "engine/smart/unwrap.h"
+#include "engine/smart/word_list.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -95,5 +97,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         difference("bytes other than white space", kept, got_kept);
     }
     if (!report.wrapped) expect_equal("a text not hard-wrapped", lf_line_ends(text), got);
+
+    // The file road joins its blocks on two threads from the second block
+    // on: the text joined whole in one call, on this thread, is the same.
+    const SmartScanState scan = start_layout_scan(options.dehyphenate);
+    scan_layout(*scan, text.data(), text.size());
+    const TextLayout layout = finish_layout(*scan, options.columns);
+    if (options.dehyphenate)
+        smart::learn_spellings(*smart::vocabulary_of(*scan), options.word_list, layout.utf8);
+    const SmartJoinState join = start_join(layout, options.dehyphenate ? scan.get() : nullptr);
+    std::string whole(smart_join_room(text.size()) + smart_join_room(0), '\0');
+    std::size_t written = smart_join(*join, text.data(), text.size(), whole.data());
+    written += smart_join_finish(*join, whole.data() + written);
+    whole.resize(written);
+    expect_equal("the text joined in one call", whole, got);
     return 0;
 }

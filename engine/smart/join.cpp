@@ -267,7 +267,8 @@ void take_line(void* context, const CutLine& line) {
     const auto at = reinterpret_cast<std::uintptr_t>(line.text.data());
     const auto bytes = reinterpret_cast<std::uintptr_t>(batch.bytes.get());
     if (line.text.empty()) {
-        taken.text = {};
+        // Not into a buffer of the cutter's, which it may let go.
+        taken.text = std::string_view(batch.bytes.get(), 0);
     } else if (at < bytes || at >= bytes + batch.size) {
         batch.owned.emplace_back(batch.lines.size() - 1, batch.own.size());
         batch.own.append(line.text);

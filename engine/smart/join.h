@@ -93,12 +93,15 @@ using SmartBatchState = std::unique_ptr<SmartBatch, SmartBatchFree>;
 
 SmartBatchState new_batch();
 
-// The batches' bounds: a batch takes at most `smart_batch_bytes` input
-// bytes, and smart_cut stops early once it holds `smart_batch_lines` lines,
-// so that a batch's memory stays bounded by both whatever the text (a text
-// of line ends alone cuts one line for every byte). The cut goes in steps
-// of `smart_cut_step` bytes between those looks, so a batch holds at most
-// that many lines more.
+// The batches' bounds. A batch takes at most `smart_batch_bytes` input
+// bytes: a read block, so that the threads meet once a block (each meeting
+// may cost a wake of the other thread, a system call).
+// smart_cut stops early once the batch holds `smart_batch_lines` lines,
+// twice the lines of a block of prose, so that a batch's memory stays
+// bounded whatever the text (a text of line ends alone has a line for every
+// byte); it cuts in steps of `smart_cut_step` bytes between those looks, so
+// a batch holds at most that many lines more: about 1.2 MiB of lines at most,
+// 270 KiB for a block of prose.
 inline constexpr std::size_t smart_batch_bytes = 256 << 10;
 inline constexpr std::size_t smart_batch_lines = 8192;
 inline constexpr std::size_t smart_cut_step = 8 << 10;
