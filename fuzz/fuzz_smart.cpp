@@ -5,7 +5,7 @@
 // and only with dehyphenation), and a text it finds not hard-wrapped comes
 // out unchanged apart from its line ends. A UTF-16 text is checked in
 // the form it is joined in, UTF-8, and so is its output. One text in
-// sixteen is repeated past the first two read blocks of the file road; every
+// sixteen is repeated past the first six read blocks of the file road; every
 // text comes out of the file road as out of the join in one call.
 #include <cstdint>
 #include <string>
@@ -69,11 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         for (char& c : text) c = alphabet[static_cast<unsigned char>(c) % sizeof alphabet];
     }
     if (!text.empty() && data.ConsumeIntegralInRange(0, 15) == 0) {
-        // Repeated past the file road's first two read blocks of 256 KiB,
+        // Repeated past the file road's first six read blocks of 256 KiB,
         // to a length the fuzzer picks near their end, so that lines and
-        // CR LF pairs straddle the blocks' edges and the second read
-        // overwrites in the buffer whatever the first block left waiting.
-        const std::size_t size = (512 << 10) - 4096 + data.ConsumeIntegralInRange<std::size_t>(0, 8192);
+        // CR LF pairs straddle the blocks' edges, each read overwrites in
+        // the buffer whatever the block before left waiting, and the last
+        // two blocks are joined on the second thread.
+        const std::size_t size = (1536 << 10) - 4096 + data.ConsumeIntegralInRange<std::size_t>(0, 8192);
         const std::string unit = text;
         while (text.size() < size) text += unit;
         text.resize(size);
@@ -98,8 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     }
     if (!report.wrapped) expect_equal("a text not hard-wrapped", lf_line_ends(text), got);
 
-    // The file road joins its blocks on two threads from the second block
-    // on: the text joined whole in one call, on this thread, is the same.
+    // The file road joins its blocks on two threads after the first
+    // megabyte: the text joined whole in one call, on this thread, is the
+    // same.
     const SmartScanState scan = start_layout_scan(options.dehyphenate);
     scan_layout(*scan, text.data(), text.size());
     const TextLayout layout = finish_layout(*scan, options.columns);

@@ -404,8 +404,8 @@ TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
         SCOPED_TRACE(block);
         EXPECT_EQ(reflow_in_blocks(mixed, block), whole);
     }
-    // On two threads, which start with the second block and cut in batches
-    // and steps of their own.
+    // On two threads, which start after the first megabyte and cut in
+    // batches and steps of their own.
     std::string many;
     while (many.size() < (3 << 20)) many += mixed;
     const std::string many_whole = reflow_in_blocks(many, many.size());
@@ -437,8 +437,9 @@ TEST(SmartJoin, AFailedWriteStopsTheReading) {
                            },
                            [] { return false; },
                            {}};
-        // The first megabyte goes through: the join is on its second thread.
-        std::size_t room = std::size_t{1} << 20;
+        // The first two megabytes go through: the join is on its second
+        // thread by then.
+        std::size_t room = std::size_t{2} << 20;
         const bool throws = row.throws;
         BlockSink failing{[&room, throws](const char*, std::size_t size) {
                               if (size <= room) {

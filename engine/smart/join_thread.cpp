@@ -23,10 +23,14 @@ namespace {
 // large as they come, so that the join on one thread runs as it always did.
 constexpr std::size_t block_bytes = 256 << 10;
 
-// Joined on the caller's thread before the second one starts: one block, so
-// that a text of one block (most of the many files of a --jobs run) never
-// starts a thread, which would cost more than its join.
-constexpr std::size_t alone_bytes = block_bytes;
+// Joined on the caller's thread before the second one starts: four blocks.
+// The thread and its batches' fresh memory cost about as much as the
+// overlap saves on a few blocks (files of 600 KB took 1.25x the time, and
+// 2 MB no less, with the thread from the second block on; a text under
+// 8 MiB is also scanned whole for its layout on one thread first), so
+// that texts of a few blocks, as most of the many files of a --jobs run,
+// are better off without it.
+constexpr std::size_t alone_bytes = 4 * block_bytes;
 
 #ifdef PARAFOLD_JOIN_THREAD
 // Batches between the two threads: one being cut, one being joined and one
@@ -187,8 +191,9 @@ struct Joining {
 
 }  // namespace
 
-BlockSink threaded_joining(SmartJoin& join, BlockSink& below) {
+BlockSink threaded_joining(SmartJoin& join, BlockSink& below, bool one_thread) {
     auto joining = std::make_shared<Joining>(join, below);
+    joining->alone = one_thread;
     return {[joining](const char* data, std::size_t size) { return joining->write(data, size); },
             [joining] { return joining->finish(); }};
 }

@@ -89,7 +89,7 @@ BlockSink smart_joining(SmartUnwrap& unwrap, BlockSink& below) {
     unwrap.join = start_join(unwrap.layout,
                              unwrap.options.dehyphenate ? unwrap.scan.get() : nullptr, explain);
     SmartJoin* const join = unwrap.join.get();
-    if (!explain) return threaded_joining(*join, below);
+    if (!explain) return threaded_joining(*join, below, unwrap.options.one_thread);
     // The report is written on one thread, as the join appends to it.
     auto out = std::shared_ptr<char[]>(new char[smart_join_room(block_bytes) + smart_join_room(0)]);
     // Writes the report the join appended to in place of the text it gave.
