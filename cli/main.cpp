@@ -69,6 +69,9 @@ parafold::ProcessRequest request_for(const parafold::CliOptions& options,
     how.smart = options.smart;
     how.dehyphenate = options.dehyphenate;
     how.explain = options.explain;
+    // Files joined at once keep the cores busy already: a second thread for
+    // each would only make them take turns.
+    how.one_thread = options.jobs > 1 && options.files.size() > 1;
     const bool ereader = options.two_lines || options.indent;
     if (options.columns) {
         how.width = parafold::width_of_fields(*options.columns, options.autodetect, ereader);

@@ -5,11 +5,13 @@
 // and only with dehyphenation), and a text it finds not hard-wrapped comes
 // out unchanged apart from its line ends. A UTF-16 text is checked in
 // the form it is joined in, UTF-8, and so is its output. One text in
-// sixteen is repeated past the first two read blocks of the file road.
+// sixteen is repeated past the first six read blocks of the file road, and
+// comes out of it as out of the join in one call.
 #include <cstdint>
 #include <string>
 
 #include "engine/smart/unwrap.h"
+#include "engine/smart/word_list.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -66,12 +68,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         static constexpr char alphabet[] = {'a', 'b', ' ', '\n', '-', '.', '\r', '\t'};
         for (char& c : text) c = alphabet[static_cast<unsigned char>(c) % sizeof alphabet];
     }
-    if (!text.empty() && data.ConsumeIntegralInRange(0, 15) == 0) {
-        // Repeated past the file road's first two read blocks of 256 KiB,
+    const bool long_text = !text.empty() && data.ConsumeIntegralInRange(0, 15) == 0;
+    if (long_text) {
+        // Repeated past the file road's first six read blocks of 256 KiB,
         // to a length the fuzzer picks near their end, so that lines and
-        // CR LF pairs straddle the blocks' edges and the second read
-        // overwrites in the buffer whatever the first block left waiting.
-        const std::size_t size = (512 << 10) - 4096 + data.ConsumeIntegralInRange<std::size_t>(0, 8192);
+        // CR LF pairs straddle the blocks' edges, each read overwrites in
+        // the buffer whatever the block before left waiting, and the last
+        // two blocks are joined on the second thread.
+        const std::size_t size = (1536 << 10) - 4096 + data.ConsumeIntegralInRange<std::size_t>(0, 8192);
         const std::string unit = text;
         while (text.size() < size) text += unit;
         text.resize(size);
@@ -95,5 +99,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         difference("bytes other than white space", kept, got_kept);
     }
     if (!report.wrapped) expect_equal("a text not hard-wrapped", lf_line_ends(text), got);
+    if (!long_text) return 0;
+
+    // The file road joins a long text's blocks on two threads after the
+    // first megabyte: the text joined whole in one call, on this thread,
+    // is the same.
+    const SmartScanState scan = start_layout_scan(options.dehyphenate);
+    scan_layout(*scan, text.data(), text.size());
+    const TextLayout layout = finish_layout(*scan, options.columns);
+    if (options.dehyphenate)
+        smart::learn_spellings(*smart::vocabulary_of(*scan), options.word_list, layout.utf8);
+    const SmartJoinState join = start_join(layout, options.dehyphenate ? scan.get() : nullptr);
+    std::string whole(smart_join_room(text.size()) + smart_join_room(0), '\0');
+    std::size_t written = smart_join(*join, text.data(), text.size(), whole.data());
+    written += smart_join_finish(*join, whole.data() + written);
+    whole.resize(written);
+    expect_equal("the text joined in one call", whole, got);
     return 0;
 }

@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "engine/smart/join.h"
+#include "engine/smart/join_thread.h"
 #include "engine/io/utf16.h"
 #include "tests/smart_text.h"
 #include "tests/utf16_text.h"
@@ -342,6 +344,26 @@ std::string reflow_in_blocks(const std::string& text, std::size_t block) {
     return out;
 }
 
+// The same through the join on two threads (engine/smart/join_thread.h),
+// fed blocks of `block` bytes from one buffer that is scribbled over.
+std::string reflow_threaded(const std::string& text, std::size_t block) {
+    const SmartScanState scan = start_layout_scan(false);
+    scan_layout(*scan, text.data(), text.size());
+    const SmartJoinState join = start_join(finish_layout(*scan, 0), nullptr);
+    std::string out;
+    BlockSink into_out = string_sink(out);
+    BlockSink joining = threaded_joining(*join, into_out);
+    std::string buffer(block, '\0');
+    for (std::size_t at = 0; at < text.size(); at += block) {
+        const std::size_t size = std::min(block, text.size() - at);
+        std::copy_n(text.data() + at, size, buffer.data());
+        EXPECT_TRUE(joining.write(buffer.data(), size));
+        std::fill(buffer.begin(), buffer.end(), '#');
+    }
+    EXPECT_TRUE(joining.finish());
+    return out;
+}
+
 // Where a stream is cut into blocks changes nothing, also for CR LF split
 // between blocks and for lines longer than the line buffer. Blocks of a few
 // bytes are read a byte at a time, large ones sixty-four bytes a step: both
@@ -381,6 +403,61 @@ TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
     for (std::size_t block : {1, 2, 3, 63, 64, 65, 1000, 65536}) {
         SCOPED_TRACE(block);
         EXPECT_EQ(reflow_in_blocks(mixed, block), whole);
+    }
+    // On two threads, which start after the first megabyte and cut in
+    // batches and steps of their own.
+    std::string many;
+    while (many.size() < (3 << 20)) many += mixed;
+    const std::string many_whole = reflow_in_blocks(many, many.size());
+    for (std::size_t block : {std::size_t{65537}, std::size_t{256 << 10}, many.size()}) {
+        SCOPED_TRACE(block);
+        EXPECT_TRUE(reflow_threaded(many, block) == many_whole);
+    }
+}
+
+// A write that fails below the join on two threads fails the run at once:
+// the text is read no further than the batches between the threads. Memory
+// running out there comes back as it would on one thread.
+TEST(SmartJoin, AFailedWriteStopsTheReading) {
+    const std::string text = wrapped_text(70, 20000, false, 3);
+    const std::size_t endless = std::size_t{1} << 30;
+    const struct {
+        const char* name;
+        bool throws;
+    } rows[] = {{"write fails", false}, {"out of memory", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::size_t read = 0;
+        BlockSource source{[&](char* block, std::size_t size) {
+                               size = std::min(size, endless - read);
+                               for (std::size_t i = 0; i < size; ++i)
+                                   block[i] = text[(read + i) % text.size()];
+                               read += size;
+                               return size;
+                           },
+                           [] { return false; },
+                           {}};
+        // The first two megabytes go through: the join is on its second
+        // thread by then.
+        std::size_t room = std::size_t{2} << 20;
+        const bool throws = row.throws;
+        BlockSink failing{[&room, throws](const char*, std::size_t size) {
+                              if (size <= room) {
+                                  room -= size;
+                                  return true;
+                              }
+                              if (throws) throw std::bad_alloc();
+                              return false;
+                          },
+                          {}};
+        const SmartJoinState join = start_join(TextLayout{.width = 70, .wrapped = true}, nullptr);
+        BlockSink joining = threaded_joining(*join, failing);
+        if (throws) {
+            EXPECT_THROW(pump(source, joining), std::bad_alloc);
+        } else {
+            EXPECT_EQ(pump(source, joining), Failure::cant_write_output);
+        }
+        EXPECT_LT(read, std::size_t{8} << 20);
     }
 }
 

@@ -31,6 +31,7 @@ SmartOptions smart_options_of(const UnwrapOptions& options) {
     smart.columns = width.rule == WidthRule::given && width.columns > 0 ? width.columns : 0;
     smart.dehyphenate = options.dehyphenate;
     smart.explain = options.explain;
+    smart.one_thread = options.one_thread;
     return smart;
 }
 

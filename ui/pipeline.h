@@ -54,6 +54,7 @@ struct UnwrapOptions {
     bool smart = false;
     bool dehyphenate = false;  // with `smart`: see SmartOptions
     bool explain = false;      // with `smart`: the report in place of the text
+    bool one_thread = false;   // with `smart`: see SmartOptions
 };
 
 struct ProcessRequest {

@@ -104,6 +104,9 @@ bool close_end(FileEnd& end) {
     std::FILE* const file = end.file;
     end.file = nullptr;
     if (file == stdin) return true;
+    // Only this close's own error counts: a write that failed before may
+    // have been on another thread, whose errno this one does not see.
+    errno = 0;
     const bool closed = end.standard ? std::fflush(file) == 0 && !std::ferror(file)
                                      : std::fclose(file) == 0;
     if (!closed && errno != 0) end.error = errno;

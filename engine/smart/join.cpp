@@ -4,7 +4,10 @@
 #include "engine/smart/join.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/smart/explain.h"
@@ -235,6 +238,71 @@ std::size_t smart_join(SmartJoin& join, const char* data, std::size_t size, char
     join.out = &output;
     smart::cut_lines(join.cutter, data, size, join.layout.utf8, join_line, &join);
     // The block goes away: the held lines get their own copies.
+    keep_held_lines(join);
+    return static_cast<std::size_t>(output.w - out);
+}
+
+struct SmartBatch {
+    // A copy of the input bytes cut, with room for a whole batch, so that
+    // the lines cut from it may point into it as they are kept.
+    std::unique_ptr<char[]> bytes{new char[smart_batch_bytes]};
+    std::size_t size = 0;
+    std::vector<CutLine> lines;
+    // The text of the lines that came from the cutter's own buffers (a line
+    // begun in an earlier batch), which the cutter reuses; and where each
+    // such line's text starts in it.
+    std::string own;
+    std::vector<std::pair<std::size_t, std::size_t>> owned;  // (line, start in `own`)
+};
+
+void SmartBatchFree::operator()(SmartBatch* batch) const { delete batch; }
+
+SmartBatchState new_batch() { return SmartBatchState(new SmartBatch); }
+
+namespace {
+
+void take_line(void* context, const CutLine& line) {
+    SmartBatch& batch = *static_cast<SmartBatch*>(context);
+    CutLine& taken = batch.lines.emplace_back(line);
+    const auto at = reinterpret_cast<std::uintptr_t>(line.text.data());
+    const auto bytes = reinterpret_cast<std::uintptr_t>(batch.bytes.get());
+    if (line.text.empty()) {
+        // Not into a buffer of the cutter's, which it may let go.
+        taken.text = std::string_view(batch.bytes.get(), 0);
+    } else if (at < bytes || at >= bytes + batch.size) {
+        batch.owned.emplace_back(batch.lines.size() - 1, batch.own.size());
+        batch.own.append(line.text);
+    }
+}
+
+}  // namespace
+
+std::size_t smart_cut(SmartJoin& join, const char* data, std::size_t size, SmartBatch& batch) {
+    batch.size = 0;
+    batch.lines.clear();
+    batch.own.clear();
+    batch.owned.clear();
+    const std::size_t taken = std::min(size, smart_batch_bytes);
+    while (batch.size < taken && batch.lines.size() < smart_batch_lines) {
+        const std::size_t step = std::min(smart_cut_step, taken - batch.size);
+        char* const at = batch.bytes.get() + batch.size;
+        std::memcpy(at, data + batch.size, step);
+        batch.size += step;
+        smart::cut_lines(join.cutter, at, step, join.layout.utf8, take_line, &batch);
+    }
+    // `own` has stopped growing: its lines may point into it.
+    for (const auto& [line, start] : batch.owned) {
+        CutLine& owned = batch.lines[line];
+        owned.text = std::string_view(batch.own.data() + start, owned.text.size());
+    }
+    return batch.size;
+}
+
+std::size_t smart_join_batch(SmartJoin& join, const SmartBatch& batch, char* out) {
+    Output output{out};
+    join.out = &output;
+    for (const CutLine& line : batch.lines) join_line(&join, line);
+    // The batch is used again: the held lines get their own copies.
     keep_held_lines(join);
     return static_cast<std::size_t>(output.w - out);
 }

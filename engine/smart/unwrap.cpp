@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "engine/io/text_form.h"
+#include "engine/smart/join_thread.h"
 #include "engine/smart/word_list.h"
 
 namespace parafold {
@@ -87,13 +88,12 @@ BlockSink smart_joining(SmartUnwrap& unwrap, BlockSink& below) {
     std::string* const explain = unwrap.options.explain ? &unwrap.explained : nullptr;
     unwrap.join = start_join(unwrap.layout,
                              unwrap.options.dehyphenate ? unwrap.scan.get() : nullptr, explain);
-    // Room for a block's output and, after the last block, for what the
-    // end of the input leaves pending.
-    auto out = std::shared_ptr<char[]>(new char[smart_join_room(block_bytes) + smart_join_room(0)]);
     SmartJoin* const join = unwrap.join.get();
-    // Writes what the join gave, or in its place the report it appended to.
-    auto hand_on = [&below, out, explain](std::size_t kept) {
-        if (!explain) return kept == 0 || below.write(out.get(), kept);
+    if (!explain) return threaded_joining(*join, below, unwrap.options.one_thread);
+    // The report is written on one thread, as the join appends to it.
+    auto out = std::shared_ptr<char[]>(new char[smart_join_room(block_bytes) + smart_join_room(0)]);
+    // Writes the report the join appended to in place of the text it gave.
+    auto hand_on = [&below, explain] {
         const bool written = explain->empty() || below.write(explain->data(), explain->size());
         explain->clear();
         return written;
@@ -101,13 +101,14 @@ BlockSink smart_joining(SmartUnwrap& unwrap, BlockSink& below) {
     return {[join, out, hand_on](const char* data, std::size_t size) {
                 for (std::size_t at = 0; at < size; at += block_bytes) {
                     const std::size_t part = std::min(block_bytes, size - at);
-                    if (!hand_on(smart_join(*join, data + at, part, out.get()))) return false;
+                    smart_join(*join, data + at, part, out.get());
+                    if (!hand_on()) return false;
                 }
                 return true;
             },
             [&below, join, out, hand_on] {
-                return hand_on(smart_join_finish(*join, out.get())) &&
-                       (!below.finish || below.finish());
+                smart_join_finish(*join, out.get());
+                return hand_on() && (!below.finish || below.finish());
             }};
 }
 

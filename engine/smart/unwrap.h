@@ -33,6 +33,10 @@ struct SmartOptions {
     // Write, in place of the text, a report of what was decided (see
     // start_join in engine/smart/join.h), in UTF-8 whatever the text's form.
     bool explain = false;
+    // Join on the caller's thread alone, also a long text (see
+    // engine/smart/join_thread.h): for a caller that already keeps the
+    // processor's cores busy with several texts at once.
+    bool one_thread = false;
 };
 
 // What a run found out, for the caller to tell the user.
