@@ -13,8 +13,8 @@
 # It installs and removes the package parafold-cli system-wide, so it needs
 # root (or sudo); an installed parafold-cli is removed at its end.
 # About 90 s of processor time in a fresh checkout, most of it three builds
-# (this checkout's and the two clones') that use both cores; 2-3.5 minutes
-# on the 2-core test machine while other builds shared it.
+# (this checkout's and the two clones') that use both cores: about 1.5
+# minutes on the idle 2-core test machine, 2-3.5 while other builds share it.
 # Usage: scripts/test-release-linux.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
