@@ -325,8 +325,10 @@ TEST(SmartReflowText, LeavesTextThatIsNotHardWrappedAlone) {
 
 // Runs both passes over `text` cut into blocks of `block` bytes, each read
 // into one buffer that the next block overwrites, as the file road does;
-// in between the buffer is scribbled over.
-std::string reflow_in_blocks(const std::string& text, std::size_t block) {
+// in between the buffer is scribbled over. With `two_threads`, the join is
+// the layer that joins on two threads (engine/smart/join_thread.h).
+std::string reflow_in_blocks(const std::string& text, std::size_t block,
+                             bool two_threads = false) {
     std::string buffer(block, '\0');
     auto read = [&](std::size_t at) {
         std::fill(buffer.begin(), buffer.end(), '#');
@@ -338,29 +340,18 @@ std::string reflow_in_blocks(const std::string& text, std::size_t block) {
     for (std::size_t at = 0; at < text.size(); at += block) scan_layout(*scan, buffer.data(), read(at));
     const SmartJoinState join = start_join(finish_layout(*scan, 0), nullptr);
     std::string out;
+    if (two_threads) {
+        BlockSink into_out = string_sink(out);
+        BlockSink joining = threaded_joining(*join, into_out);
+        for (std::size_t at = 0; at < text.size(); at += block)
+            EXPECT_TRUE(joining.write(buffer.data(), read(at)));
+        std::fill(buffer.begin(), buffer.end(), '#');
+        EXPECT_TRUE(joining.finish());
+        return out;
+    }
     for (std::size_t at = 0; at < text.size(); at += block) testing::join_text(*join, buffer.data(), read(at), out);
     std::fill(buffer.begin(), buffer.end(), '#');
     testing::finish_text(*join, out);
-    return out;
-}
-
-// The same through the join on two threads (engine/smart/join_thread.h),
-// fed blocks of `block` bytes from one buffer that is scribbled over.
-std::string reflow_threaded(const std::string& text, std::size_t block) {
-    const SmartScanState scan = start_layout_scan(false);
-    scan_layout(*scan, text.data(), text.size());
-    const SmartJoinState join = start_join(finish_layout(*scan, 0), nullptr);
-    std::string out;
-    BlockSink into_out = string_sink(out);
-    BlockSink joining = threaded_joining(*join, into_out);
-    std::string buffer(block, '\0');
-    for (std::size_t at = 0; at < text.size(); at += block) {
-        const std::size_t size = std::min(block, text.size() - at);
-        std::copy_n(text.data() + at, size, buffer.data());
-        EXPECT_TRUE(joining.write(buffer.data(), size));
-        std::fill(buffer.begin(), buffer.end(), '#');
-    }
-    EXPECT_TRUE(joining.finish());
     return out;
 }
 
@@ -411,7 +402,7 @@ TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
     const std::string many_whole = reflow_in_blocks(many, many.size());
     for (std::size_t block : {std::size_t{65537}, std::size_t{256 << 10}, many.size()}) {
         SCOPED_TRACE(block);
-        EXPECT_TRUE(reflow_threaded(many, block) == many_whole);
+        EXPECT_TRUE(reflow_in_blocks(many, block, true) == many_whole);
     }
 }
 
