@@ -1,4 +1,5 @@
-// Reading and writing in blocks through layers (engine/io/blocks.h).
+// Reading and writing in blocks through layers (engine/io/blocks.h), and
+// the layer that writes on a thread of its own (engine/io/write_behind.h).
 #include "engine/io/blocks.h"
 
 #include <gtest/gtest.h>
@@ -6,8 +7,10 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/io/learn.h"
+#include "engine/io/write_behind.h"
 
 namespace parafold {
 namespace {
@@ -116,6 +119,73 @@ TEST(LearnThenStream, GivesTheLearnerWhatItWantsThenTheWholeText) {
             EXPECT_EQ(ended, wanted > text.size());
             EXPECT_TRUE(read_some(*from.text, text.size() + 1) == text);
         }
+    }
+}
+
+// The writer on its own thread writes every byte once and in order, in
+// whole blocks but the last, however the writes come; after a failed write
+// below it writes nothing more, and the writes and finish() above say so.
+// Given up without finish(), it ends with the layer.
+TEST(WriteBehind, WritesEveryByteInOrderAndNothingAfterAFailure) {
+    constexpr std::size_t block = 64;
+    struct Row {
+        std::vector<std::size_t> writes;  // sizes written, one after another
+        int fails_at;                     // the write below that fails; -1: none
+        bool finishes = true;
+    };
+    const Row rows[] = {
+        {{}, -1},                       // nothing: no write below at all
+        {{10}, -1},                     // less than a block: written at finish
+        {{64}, -1},                     // a block exactly
+        {{1, 63, 64, 130, 5, 1000, 3}, -1},  // across the blocks, every way
+        {{1000, 1000}, 0},              // the first write fails
+        {{1000, 1000, 1000}, 4},        // a later one
+        {{100}, 1},                     // the last block, at finish
+        {{1000, 1000}, -1, false},      // given up
+        {{1000, 1000}, 2, false},       // given up after a failure
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "failing write " << row.fails_at << ", "
+                                          << row.writes.size() << " writes");
+        std::string text;
+        for (const std::size_t size : row.writes) {
+            for (std::size_t i = 0; i < size; ++i) text += static_cast<char>('a' + text.size() % 26);
+        }
+        std::string below_got;
+        std::vector<std::size_t> below_writes;
+        int below_finished = 0;
+        BlockSink below{[&](const char* data, std::size_t size) {
+                            below_writes.push_back(size);
+                            if (static_cast<int>(below_writes.size()) - 1 == row.fails_at) return false;
+                            below_got.append(data, size);
+                            return true;
+                        },
+                        [&] { return ++below_finished == 1; }};
+        bool all_taken = true;
+        bool finished = false;
+        {
+            BlockSink behind = write_behind(below, block);
+            std::size_t at = 0;
+            for (const std::size_t size : row.writes) {
+                all_taken = behind.write(text.data() + at, size) && all_taken;
+                at += size;
+            }
+            if (row.finishes) finished = behind.finish();
+        }
+        const bool fails = row.fails_at >= 0 || !row.finishes;
+        EXPECT_EQ(finished, !fails);
+        EXPECT_EQ(below_finished, fails ? 0 : 1);
+        if (!fails) {
+            EXPECT_TRUE(all_taken);
+            EXPECT_EQ(below_got, text);
+        } else {
+            // Nothing after the failed write, and what came before in order.
+            if (row.fails_at >= 0) {
+                EXPECT_EQ(below_writes.size(), static_cast<std::size_t>(row.fails_at) + 1);
+            }
+            EXPECT_EQ(below_got, text.substr(0, below_got.size()));
+        }
+        for (std::size_t k = 0; k + 1 < below_writes.size(); ++k) EXPECT_EQ(below_writes[k], block);
     }
 }
 

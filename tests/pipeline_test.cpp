@@ -9,6 +9,7 @@
 
 #include "tests/story.h"
 #include "tests/test_files.h"
+#include "tests/utf16_text.h"
 #include "tests/work_dir.h"
 #include "ui/output_path.h"
 
@@ -84,6 +85,20 @@ TEST_F(Pipeline, EachRoadAndOptionCombination) {
         EXPECT_EQ(read_file("out.txt"), c.expected);
         expect_no_temp_files();
         EXPECT_EQ(read_file("in.txt"), story);
+    }
+    // A text of several MiB, which the one pass writes on a second thread
+    // block by block, in its own form: the same bytes as the other roads.
+    std::string wrapped;
+    for (int i = 0; wrapped.size() < (5u << 20); ++i) {
+        wrapped += "Paragraph " + std::to_string(i) +
+                   " runs on for a while, wrapped at forty\r\ncolumns as old texts were. \r\n\r\n";
+    }
+    for (const bool utf16 : {false, true}) {
+        write_file("in.txt", utf16 ? testing::utf16_text(wrapped) : wrapped);
+        for (const RoadCase& c : cases) {
+            SCOPED_TRACE(::testing::Message() << c.name << ", several MiB" << (utf16 ? ", UTF-16" : ""));
+            EXPECT_EQ(run(request("40", c.two_lines, c.indent)), Failure::none);
+        }
     }
 }
 

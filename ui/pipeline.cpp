@@ -9,6 +9,7 @@
 
 #include "engine/io/learn.h"
 #include "engine/io/text_form.h"
+#include "engine/io/write_behind.h"
 #include "engine/reflow/estimate.h"
 #include "engine/reflow/pieces.h"
 #include "engine/reflow/reflow.h"
@@ -20,6 +21,12 @@ namespace {
 
 // The writes a file gets: as large as the blocks the input is read in.
 constexpr std::size_t output_block_bytes = 256 << 10;
+
+// The blocks handed to a second thread: each hand-over wakes it, which
+// costs about as much as copying a few KiB, so that blocks of 256 KiB cost
+// a tenth more time than these (measured on a 256 MiB text); the three of
+// the ring hold 3 MiB.
+constexpr std::size_t behind_block_bytes = 1 << 20;
 
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -38,11 +45,16 @@ SmartOptions smart_options_of(const UnwrapOptions& options) {
 // Opens the output when the run is ready to write it, and says where.
 using OutputOpener = std::function<Failure(BlockSink*& output)>;
 
+// Whether the output may be written from a thread of the run's own: a
+// file's may, a caller's sink need not be safe for it.
+enum class Threads { none, allowed };
+
 // The one pass of a text: read in its own form from `input`, learnt from
 // where the join needs it, reshaped, joined and written back in its form
 // to the output `open_output` gives.
 Failure unwrap_text(BlockSource& input, const OutputOpener& open_output,
-                    const UnwrapOptions& options, std::FILE* report, bool& breaks_kept) {
+                    const UnwrapOptions& options, std::FILE* report, bool& breaks_kept,
+                    Threads threads) {
     TextReading reading;
     Failure failure = read_text(input, reading);
     if (failure != Failure::none) return failure;
@@ -74,20 +86,35 @@ Failure unwrap_text(BlockSource& input, const OutputOpener& open_output,
     BlockSink* output = nullptr;
     failure = open_output(output);
     if (failure != Failure::none) return failure;
+    // With threads, the dialog's rule runs on two: this one reads and
+    // joins, a second writes the output, and the join puts its result
+    // straight into the blocks that thread writes. With "Kindle 2 Lines",
+    // which leaves this thread the busier, the second also joins. The
+    // unwrap has threads of its own.
+    const bool second_thread = threads == Threads::allowed && !options.smart;
+    const bool behind_join = second_thread && options.two_lines;
+    const bool in_place = second_thread && !options.two_lines && !reading.form.utf16.utf16;
+    const bool behind_text = second_thread && !behind_join && !in_place;
     // The layers write in pieces of any size: a file gets them in blocks.
-    BlockSink gathered = gathering(*output, output_block_bytes);
+    BlockSink gathered = behind_text ? write_behind(*output, behind_block_bytes)
+                                     : gathering(*output, output_block_bytes);
     BlockSink text_out = write_text(gathered, reading.form);
     // The dialog's rule indents as it joins, in the same pass; the unwrap's
     // result goes through the indent's own layer.
     BlockSink indented = options.indent && options.smart ? indent_layer(text_out) : text_out;
+    RoomSink room = in_place ? write_behind_room(*output, behind_block_bytes) : RoomSink{};
+    const std::int32_t columns = options.smart ? 0 : columns_of(options.width, *lines);
     // A report is read by people: written as it is, neither indented nor
     // in the text's form.
     const bool report_only = options.smart && options.explain;
     BlockSink joined = report_only   ? smart_joining(unwrap, gathered)
                        : options.smart ? smart_joining(unwrap, indented)
-                                       : joining(indented, columns_of(options.width, *lines),
-                                                 characters, options.indent);
-    BlockSink reshaped = options.two_lines ? two_lines_layer(joined) : joined;
+                       : in_place      ? joining(room, columns, characters, options.indent)
+                                       : joining(indented, columns, characters, options.indent);
+    BlockSink joined_behind = behind_join ? write_behind(joined, behind_block_bytes) : BlockSink{};
+    BlockSink reshaped = !options.two_lines ? joined
+                         : behind_join      ? two_lines_layer(joined_behind)
+                                            : two_lines_layer(joined);
     failure = pump(*learnt.text, reshaped);
     if (options.smart) breaks_kept = failure == Failure::none && !report_of(unwrap).wrapped;
     return options.explain && failure == Failure::cant_write_output ? Failure::cant_write_report
@@ -96,9 +123,10 @@ Failure unwrap_text(BlockSource& input, const OutputOpener& open_output,
 
 // unwrap_text, with running out of memory as a failure.
 Failure unwrap_guarded(BlockSource& input, const OutputOpener& open_output,
-                       const UnwrapOptions& options, std::FILE* report, bool& breaks_kept) {
+                       const UnwrapOptions& options, std::FILE* report, bool& breaks_kept,
+                       Threads threads) {
     try {
-        return unwrap_text(input, open_output, options, report, breaks_kept);
+        return unwrap_text(input, open_output, options, report, breaks_kept, threads);
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }
@@ -320,7 +348,10 @@ ProcessOutcome run_request(const ProcessRequest& request, std::FILE* report) {
             }
             return opened;
         };
-        failure = unwrap_guarded(source, open_output, options, report, outcome.breaks_kept);
+        // A second thread, if any, has ended when this returns, before the
+        // output is closed.
+        failure = unwrap_guarded(source, open_output, options, report, outcome.breaks_kept,
+                                 Threads::allowed);
     }
     outcome.failure = close_filter_files(in, out, failure);
     // A report that could not be written may have met a reader that left.
@@ -345,7 +376,9 @@ ProcessOutcome unwrap_between(BlockSource& input, BlockSink& output,
         to = &output;
         return Failure::none;
     };
-    outcome.failure = unwrap_guarded(input, give_output, options, nullptr, outcome.breaks_kept);
+    // The caller's output may not be written from another thread.
+    outcome.failure =
+        unwrap_guarded(input, give_output, options, nullptr, outcome.breaks_kept, Threads::none);
     if (outcome.failure != Failure::none) outcome.breaks_kept = false;
     return outcome;
 }

@@ -136,6 +136,14 @@ BlockSink gathering(BlockSink& below, std::size_t block_bytes) {
             [&below, flush] { return flush() && (!below.finish || below.finish()); }};
 }
 
+RoomSink buffered_room(BlockSink& below, std::size_t most) {
+    std::shared_ptr<char[]> buffer(new char[most]);
+    return {most,
+            [buffer](std::size_t) { return buffer.get(); },
+            [&below, buffer](std::size_t size) { return size == 0 || below.write(buffer.get(), size); },
+            [&below] { return !below.finish || below.finish(); }};
+}
+
 BlockSource memory_source(std::string_view bytes) {
     auto at = std::make_shared<std::size_t>(0);
     return {[bytes, at](char* block, std::size_t size) {

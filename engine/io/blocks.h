@@ -38,6 +38,23 @@ struct BlockSink {
     std::function<bool()> finish;
 };
 
+// A sink that its writer fills in place, which saves a copy of every byte
+// where the layer below keeps blocks of its own. room(size) is where the
+// next `size` bytes go, `size` at most `most`; nullptr once a write below
+// failed. filled(size) says that the first `size` bytes of that room now
+// hold the text's next bytes; false when a write below failed. finish as
+// for a BlockSink.
+struct RoomSink {
+    std::size_t most = 0;
+    std::function<char*(std::size_t size)> room;
+    std::function<bool(std::size_t size)> filled;
+    std::function<bool()> finish;
+};
+
+// Room in a buffer of `most` bytes of its own, written to `below` whenever
+// it is filled.
+RoomSink buffered_room(BlockSink& below, std::size_t most);
+
 // Whether `source` can go back to its first byte, and did.
 bool rewound(BlockSource& source);
 

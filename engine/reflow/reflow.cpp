@@ -48,27 +48,36 @@ Failure reflow_ends(const char* input_path, const char* output_path, const Width
 
 }  // namespace
 
-BlockSink joining(BlockSink& below, std::int32_t columns, bool characters, bool indent) {
-    struct State {
-        JoinState join;
-        std::unique_ptr<char[]> out;
-    };
-    auto state = std::make_shared<State>(
-        State{{}, std::unique_ptr<char[]>(new char[join_lines_room(block_bytes, indent)])});
-    return {[&below, state, columns, characters, indent](const char* data, std::size_t size) {
-                for (std::size_t at = 0; at < size; at += block_bytes) {
-                    const std::size_t part = std::min(block_bytes, size - at);
-                    const std::size_t kept = join_lines(state->join, columns, data + at, part,
-                                                        state->out.get(), characters, indent);
-                    if (kept != 0 && !below.write(state->out.get(), kept)) return false;
+BlockSink joining(RoomSink& below, std::int32_t columns, bool characters, bool indent) {
+    // The most input one join_lines call takes: a block, or less where the
+    // room below would not hold what it may write.
+    std::size_t part_bytes = block_bytes;
+    while (join_lines_room(part_bytes, indent) > below.most) part_bytes /= 2;
+    auto state = std::make_shared<JoinState>();
+    return {[&below, state, columns, characters, indent, part_bytes](const char* data,
+                                                                     std::size_t size) {
+                for (std::size_t at = 0; at < size; at += part_bytes) {
+                    const std::size_t part = std::min(part_bytes, size - at);
+                    char* const out = below.room(join_lines_room(part, indent));
+                    if (out == nullptr) return false;
+                    const std::size_t kept =
+                        join_lines(*state, columns, data + at, part, out, characters, indent);
+                    if (!below.filled(kept)) return false;
                 }
                 return true;
             },
             [&below, state] {
-                const std::size_t last = join_lines_end(state->join, state->out.get());
-                if (last != 0 && !below.write(state->out.get(), last)) return false;
+                char* const out = below.room(1);
+                if (out == nullptr || !below.filled(join_lines_end(*state, out))) return false;
                 return !below.finish || below.finish();
             }};
+}
+
+BlockSink joining(BlockSink& below, std::int32_t columns, bool characters, bool indent) {
+    auto room = std::make_shared<RoomSink>(buffered_room(below, join_lines_room(block_bytes, indent)));
+    auto joined = std::make_shared<BlockSink>(joining(*room, columns, characters, indent));
+    return {[room, joined](const char* data, std::size_t size) { return joined->write(data, size); },
+            [room, joined] { return joined->finish(); }};
 }
 
 FilterOutcome reflow_file(const char* input_path, const char* output_path, const Width& width) {

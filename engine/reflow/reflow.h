@@ -16,6 +16,8 @@ namespace parafold {
 // dropped. With `indent`, in the same pass, the lines come out as
 // kindle_indent writes them.
 BlockSink joining(BlockSink& below, std::int32_t columns, bool characters, bool indent);
+// The same, joined in place into the room `below` gives.
+BlockSink joining(RoomSink& below, std::int32_t columns, bool characters, bool indent);
 
 // Copies the input file to the output file through `joining`, the text
 // read and written in its own form (see engine/io/text_form.h). Either
