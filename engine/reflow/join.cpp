@@ -31,7 +31,10 @@ constexpr std::size_t indent_size = sizeof indent_bytes - 1;
 // first byte of every line written, and no LF for a line with none.
 template <bool Indent>
 struct Joiner {
-    JoinState& state;
+    // A copy, written back when the call ends: the caller's state could be
+    // any byte that a write of the output changes, so the compiler would
+    // read it again after every byte written.
+    JoinState state;
     std::int32_t width;
     bool characters;   // lengths count characters of UTF-8
     char* w;           // next output byte
@@ -153,6 +156,7 @@ std::size_t join(JoinState& state, std::int32_t width, const char* in, std::size
     for (; p < end; ++p) joiner.take(*p);
 
     joiner.finish();
+    state = joiner.state;
     return static_cast<std::size_t>(joiner.w - out);
 }
 
