@@ -43,28 +43,28 @@ int main(int argc, char** argv) {
     const int rounds = 3;
     const Measure dd = best_of(rounds, [&] {
         return shell("dd if='" + corpus + "' of='" + out + "' bs=1M status=none");
-    });
+    }, {out});
     const Measure tr = best_of(rounds, [&] {
         return shell("tr -d '\\r\\000' < '" + corpus + "' > '" + out + "'");
-    });
+    }, {out});
     // The plain road as both programs run it, and the filter as the
     // dialog's e-reader road runs it between its temporary files, with the
     // digests of what it read and wrote.
     ProcessRequest plain{corpus, out, {}};
     const Measure road = best_of(rounds, [&] {
         return status_of(run_request(plain).failure);
-    });
+    }, {out});
     const Measure reflow = best_of(rounds, [&] {
         return status_of(reflow_file(corpus.c_str(), out.c_str(), {}).failure);
-    });
+    }, {out});
     const Measure smart = best_of(rounds, [&] {
         return status_of(smart_reflow_between(corpus.c_str(), out.c_str(), {}).failure);
-    });
+    }, {out});
     SmartOptions dehyphenate;
     dehyphenate.dehyphenate = true;
     const Measure smart_dehyphenate = best_of(rounds, [&] {
         return status_of(smart_reflow_between(corpus.c_str(), out.c_str(), dehyphenate).failure);
-    });
+    }, {out});
     const Measure mean = best_of(rounds, [&] {
         return average_line_length(corpus.c_str()) > 0 ? 0 : 1;
     });

@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         request.options.width = width_of_fields("70", c.autodetect, c.two_lines || c.indent);
         const Measure m = best_of(2, [&] {
             return run_pipeline(request).failure == Failure::none ? 0 : 1;
-        });
+        }, {request.output_path});
         if (plain_seconds == 0) plain_seconds = m.seconds;
         std::printf("%-26s %8.3f s %8.0f MB/s %9ld KiB %11.2fx %9.2fx%s\n", c.name, m.seconds,
                     mb_per_s(bytes, m.seconds), m.peak_kib, m.peak_kib * 1024.0 / bytes,
