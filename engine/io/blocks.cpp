@@ -1,6 +1,7 @@
 #include "engine/io/blocks.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -8,16 +9,27 @@
 
 namespace parafold {
 
+PageBlock page_block(std::size_t size) {
+    // The pages of the systems this runs on: 4 KiB, and never larger than
+    // 64 KiB, whose boundaries are 4 KiB boundaries too.
+    constexpr std::size_t page = 4096;
+    PageBlock block;
+    block.memory.reset(new char[size + page - 1]);
+    const auto at = reinterpret_cast<std::uintptr_t>(block.memory.get());
+    block.data = block.memory.get() + (page - at % page) % page;
+    return block;
+}
+
 bool rewound(BlockSource& source) { return source.rewind && source.rewind(); }
 
 Failure pump(BlockSource& source, BlockSink& sink) {
     // Large enough that the system calls cost little, small enough to stay
     // in the processor's cache on the way through the layers.
     constexpr std::size_t block_bytes = 256 << 10;
-    std::unique_ptr<char[]> block(new char[block_bytes]);
+    const PageBlock block = page_block(block_bytes);
     for (;;) {
-        const std::size_t got = source.read(block.get(), block_bytes);
-        if (got != 0 && !sink.write(block.get(), got)) return Failure::cant_write_output;
+        const std::size_t got = source.read(block.data, block_bytes);
+        if (got != 0 && !sink.write(block.data, got)) return Failure::cant_write_output;
         if (got < block_bytes) {
             if (source.failed()) return Failure::cant_read_input;
             return !sink.finish || sink.finish() ? Failure::none : Failure::cant_write_output;
@@ -116,20 +128,20 @@ BlockSource replay(const Sample& sample, BlockSource& rest) {
 
 BlockSink gathering(BlockSink& below, std::size_t block_bytes) {
     struct Gathered {
-        std::unique_ptr<char[]> block;
+        PageBlock block;
         std::size_t held = 0;
     };
-    auto gathered = std::make_shared<Gathered>(Gathered{std::unique_ptr<char[]>(new char[block_bytes]), 0});
+    auto gathered = std::make_shared<Gathered>(Gathered{page_block(block_bytes), 0});
     const auto flush = [&below, gathered] {
         const std::size_t held = std::exchange(gathered->held, 0);
-        return held == 0 || below.write(gathered->block.get(), held);
+        return held == 0 || below.write(gathered->block.data, held);
     };
     return {[&below, gathered, flush, block_bytes](const char* data, std::size_t size) {
                 if (gathered->held + size > block_bytes && !flush()) return false;
                 // A quarter of a block and more is worth a write of its own:
                 // its system call costs little beside copying it once more.
                 if (gathered->held == 0 && size >= block_bytes / 4) return below.write(data, size);
-                std::memcpy(gathered->block.get() + gathered->held, data, size);
+                std::memcpy(gathered->block.data + gathered->held, data, size);
                 gathered->held += size;
                 return true;
             },
@@ -137,10 +149,10 @@ BlockSink gathering(BlockSink& below, std::size_t block_bytes) {
 }
 
 RoomSink buffered_room(BlockSink& below, std::size_t most) {
-    std::shared_ptr<char[]> buffer(new char[most]);
+    auto buffer = std::make_shared<PageBlock>(page_block(most));
     return {most,
-            [buffer](std::size_t) { return buffer.get(); },
-            [&below, buffer](std::size_t size) { return size == 0 || below.write(buffer.get(), size); },
+            [buffer](std::size_t) { return buffer->data; },
+            [&below, buffer](std::size_t size) { return size == 0 || below.write(buffer->data, size); },
             [&below] { return !below.finish || below.finish(); }};
 }
 

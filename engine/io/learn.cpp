@@ -21,10 +21,10 @@ void text_ended(Learner& learner) {
 }
 
 Failure learn_from_file(BlockSource& source, Learner& learner) {
-    std::unique_ptr<char[]> block(new char[block_bytes]);
+    const PageBlock block = page_block(block_bytes);
     while (wants_more(learner)) {
-        const std::size_t got = source.read(block.get(), block_bytes);
-        give(learner, block.get(), got);
+        const std::size_t got = source.read(block.data, block_bytes);
+        give(learner, block.data, got);
         if (got < block_bytes) {
             if (source.failed()) return Failure::cant_read_input;
             text_ended(learner);

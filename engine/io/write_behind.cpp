@@ -25,13 +25,13 @@ constexpr std::size_t ring_blocks = 3;
 
 struct Behind {
     Behind(BlockSink& below_, std::size_t block_bytes_) : below(below_), block_bytes(block_bytes_) {
-        for (auto& block : blocks) block.bytes.reset(new char[block_bytes]);
+        for (auto& block : blocks) block.bytes = page_block(block_bytes);
     }
     Behind(const Behind&) = delete;
     Behind& operator=(const Behind&) = delete;
 
     struct Block {
-        std::unique_ptr<char[]> bytes;
+        PageBlock bytes;
         std::size_t size = 0;
     };
 
@@ -74,7 +74,7 @@ struct Behind {
             if (queued == 0) return;
             Block& block = blocks[first];
             held.unlock();
-            const bool wrote = below.write(block.bytes.get(), block.size);
+            const bool wrote = below.write(block.bytes.data, block.size);
             held.lock();
             block.size = 0;
             first = (first + 1) % ring_blocks;
@@ -123,7 +123,7 @@ struct Behind {
     // Writes the block being filled on the caller's thread.
     bool write_here() {
         Block& block = filling();
-        failed = !below.write(block.bytes.get(), block.size);
+        failed = !below.write(block.bytes.data, block.size);
         block.size = 0;
         return !failed;
     }
@@ -132,7 +132,7 @@ struct Behind {
         while (size != 0) {
             Block& block = filling();
             const std::size_t taken = std::min(size, block_bytes - block.size);
-            std::memcpy(block.bytes.get() + block.size, data, taken);
+            std::memcpy(block.bytes.data + block.size, data, taken);
             block.size += taken;
             data += taken;
             size -= taken;
@@ -143,7 +143,7 @@ struct Behind {
 
     char* room(std::size_t size) {
         if (block_bytes - filling().size < size && !hand_over()) return nullptr;
-        return filling().bytes.get() + filling().size;
+        return filling().bytes.data + filling().size;
     }
 
     bool filled(std::size_t size) {

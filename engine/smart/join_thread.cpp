@@ -50,13 +50,14 @@ struct Joining {
     // until the second thread starts and after it ended, the second's
     // meanwhile. Room for a block's output and, after the last block, for
     // what the end of the input leaves pending.
-    std::unique_ptr<char[]> out{
-        new char[std::max(smart_join_room(block_bytes), smart_join_room(smart_batch_bytes)) +
-                 smart_join_room(0)]};
+    const PageBlock out_block = page_block(
+        std::max(smart_join_room(block_bytes), smart_join_room(smart_batch_bytes)) +
+        smart_join_room(0));
+    char* const out = out_block.data;
     std::size_t joined_alone = 0;  // bytes joined on the caller's thread
     bool alone = false;            // every block on the caller's thread: no second one
 
-    bool hand_on(std::size_t size) { return size == 0 || below.write(out.get(), size); }
+    bool hand_on(std::size_t size) { return size == 0 || below.write(out, size); }
 
 #ifdef PARAFOLD_JOIN_THREAD
     // Shared by the two threads, under `lock`: the batches cut and not yet
@@ -95,7 +96,7 @@ struct Joining {
             bool written = false;
             std::exception_ptr threw;
             try {
-                written = hand_on(smart_join_batch(join, batch, out.get()));
+                written = hand_on(smart_join_batch(join, batch, out));
             } catch (...) {
                 threw = std::current_exception();
             }
@@ -175,7 +176,7 @@ struct Joining {
                 taken = std::min(size, block_bytes);
                 if (!alone) taken = std::min(taken, alone_bytes - joined_alone);
                 joined_alone += taken;
-                if (!hand_on(smart_join(join, data, taken, out.get()))) return false;
+                if (!hand_on(smart_join(join, data, taken, out))) return false;
             }
             data += taken;
             size -= taken;
@@ -185,7 +186,7 @@ struct Joining {
 
     bool finish() {
         if (threaded() && !end_second()) return false;
-        return hand_on(smart_join_finish(join, out.get())) && (!below.finish || below.finish());
+        return hand_on(smart_join_finish(join, out)) && (!below.finish || below.finish());
     }
 };
 
