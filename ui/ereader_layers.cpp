@@ -16,16 +16,24 @@ constexpr std::size_t piece_bytes = 128 << 10;
 // A layer of a transform on a text in pieces: `step(stream, piece, out)`
 // takes the front of a piece into a buffer of `room` bytes, `end(stream,
 // out)` gives what the stream holds at the end, until it gives nothing.
+// The results mostly start `result_at` bytes into the buffer, which is
+// placed so that they start on a cache line: a layer below that copies
+// them does so at up to three times the speed of a copy between addresses
+// that differ by a few bytes within their lines.
 template <typename Stream, typename Step, typename End>
-BlockSink transform_layer(BlockSink& below, std::size_t room, Step step, End end) {
+BlockSink transform_layer(BlockSink& below, std::size_t room, std::size_t result_at, Step step,
+                          End end) {
+    constexpr std::size_t line = 64;
     struct State {
         Stream stream;
-        std::unique_ptr<char[]> buffer;
+        PageBlock memory;
+        char* buffer;
     };
-    auto state = std::make_shared<State>(State{{}, std::unique_ptr<char[]>(new char[room])});
+    auto state = std::make_shared<State>(State{{}, page_block(room + line), nullptr});
+    state->buffer = state->memory.data + (line - result_at % line) % line;
     return {[&below, state, step](const char* data, std::size_t size) {
                 for (std::string_view text(data, size); !text.empty();) {
-                    const StreamStep done = step(state->stream, text, state->buffer.get());
+                    const StreamStep done = step(state->stream, text, state->buffer);
                     const std::string_view out = done.result;
                     if (!out.empty() && !below.write(out.data(), out.size())) return false;
                     text.remove_prefix(done.used);
@@ -34,7 +42,7 @@ BlockSink transform_layer(BlockSink& below, std::size_t room, Step step, End end
             },
             [&below, state, end] {
                 for (;;) {
-                    const std::string_view rest = end(state->stream, state->buffer.get());
+                    const std::string_view rest = end(state->stream, state->buffer);
                     if (rest.empty()) return !below.finish || below.finish();
                     if (!below.write(rest.data(), rest.size())) return false;
                 }
@@ -45,8 +53,9 @@ BlockSink transform_layer(BlockSink& below, std::size_t room, Step step, End end
 
 BlockSink two_lines_layer(BlockSink& below) {
     constexpr std::size_t room = piece_bytes + 1;
+    // Its result starts behind the byte that stands for the one written last.
     return transform_layer<TwoLinesStream>(
-        below, room,
+        below, room, 1,
         [](TwoLinesStream& stream, std::string_view text, char* out) {
             return kindle_two_lines(stream, text.substr(0, piece_bytes), out, room);
         },
@@ -56,7 +65,7 @@ BlockSink two_lines_layer(BlockSink& below) {
 BlockSink indent_layer(BlockSink& below) {
     constexpr std::size_t room = kindle_indent_room(piece_bytes);
     return transform_layer<IndentStream>(
-        below, room,
+        below, room, 0,
         [](IndentStream& stream, std::string_view text, char* out) {
             return kindle_indent(stream, text.substr(0, piece_bytes), out, room);
         },
