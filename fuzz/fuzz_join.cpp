@@ -46,12 +46,12 @@ std::int32_t fuzz_width(FuzzedDataProvider& data, const std::string& text) {
     }
 }
 
-// join_lines over `text` in the given blocks, with "Kindle Indent" in the
-// same pass when asked. Each block and its output buffer are allocated to
+// join_lines over `text` in the given blocks, with "Kindle Indent" and
+// "Kindle 2 Lines" in the same pass when asked. Each block and its output buffer are allocated to
 // their exact size (the room join_lines_room gives), so that
 // AddressSanitizer sees any access past either.
 std::string join_in_blocks(const std::string& text, std::int32_t width, const std::string& sizes,
-                           bool indent) {
+                           bool indent, bool two_lines = false) {
     JoinState state;
     std::string out;
     std::size_t at = 0;
@@ -63,13 +63,13 @@ std::string join_in_blocks(const std::string& text, std::int32_t width, const st
         const std::unique_ptr<char[]> into(new char[room]);
         std::memcpy(block.get(), text.data() + at, size);
         const std::size_t kept =
-            join_lines(state, width, block.get(), size, into.get(), false, indent);
+            join_lines(state, width, block.get(), size, into.get(), false, indent, two_lines);
         if (kept > room) difference("join_lines wrote past its room", "", "");
         out.append(into.get(), kept);
         at += size;
     }
-    char last;
-    return out.append(&last, join_lines_end(state, &last));
+    const std::unique_ptr<char[]> last(new char[join_lines_end_room]);
+    return out.append(last.get(), join_lines_end(state, last.get(), indent));
 }
 
 }  // namespace
@@ -84,6 +84,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     expect_equal("join_lines in blocks", expected, join_in_blocks(text, width, sizes, false));
     expect_equal("join_lines in blocks, indented", testing::reference_kindle_indent(expected),
                  join_in_blocks(text, width, sizes, true));
+    // "Kindle 2 Lines" in the same pass.
+    const std::string two_lines =
+        testing::reference_join(testing::reference_kindle_two_lines(text), width);
+    expect_equal("join_lines in blocks, two lines", two_lines,
+                 join_in_blocks(text, width, sizes, false, true));
+    expect_equal("join_lines in blocks, two lines, indented",
+                 testing::reference_kindle_indent(two_lines),
+                 join_in_blocks(text, width, sizes, true, true));
 
     // The file API, where -1 stands for the mean line length, learnt first.
     // Texts that look like UTF-16 or old Mac text are read in their own

@@ -14,21 +14,23 @@ namespace {
 using namespace std::string_literals;
 using testing::reference_join;
 using testing::reference_kindle_indent;
+using testing::reference_kindle_two_lines;
 
 // Feeds `in` in pieces of `chunk` bytes, through a separate output buffer
 // of the room a piece needs.
 std::string join_in_chunks(const std::string& in, std::int32_t width, std::size_t chunk,
-                           bool indent = false) {
+                           bool indent = false, bool two_lines = false) {
     JoinState state;
     std::string out;
     for (std::size_t at = 0; at < in.size(); at += chunk) {
         const std::size_t n = std::min(chunk, in.size() - at);
         std::string buffer(join_lines_room(n, indent), '\0');
-        buffer.resize(join_lines(state, width, in.data() + at, n, buffer.data(), false, indent));
+        buffer.resize(
+            join_lines(state, width, in.data() + at, n, buffer.data(), false, indent, two_lines));
         out += buffer;
     }
-    char last;
-    return out + std::string(&last, join_lines_end(state, &last));
+    char last[join_lines_end_room];
+    return out + std::string(last, join_lines_end(state, last, indent));
 }
 
 // Feeds `in` whole, into an output buffer of exactly its size.
@@ -109,6 +111,14 @@ TEST(JoinLines, MatchesReferenceOnRandomTextsAndAnyChunking) {
         ASSERT_EQ(join_in_chunks(text, width, chunk), expected);
         // "Kindle Indent" in the same pass.
         ASSERT_EQ(join_in_chunks(text, width, chunk, true), reference_kindle_indent(expected));
+        // "Kindle 2 Lines" in the same pass, with and without the indent, in
+        // pieces and whole (where the sixty-four-byte path runs).
+        const std::string two_lines = reference_join(reference_kindle_two_lines(text), width);
+        for (const std::size_t piece : {chunk, text.size() + 1}) {
+            ASSERT_EQ(join_in_chunks(text, width, piece, false, true), two_lines);
+            ASSERT_EQ(join_in_chunks(text, width, piece, true, true),
+                      reference_kindle_indent(two_lines));
+        }
     }
 }
 

@@ -88,33 +88,29 @@ Failure unwrap_text(BlockSource& input, const OutputOpener& open_output,
     if (failure != Failure::none) return failure;
     // With threads, the dialog's rule runs on two: this one reads and
     // joins, a second writes the output, and the join puts its result
-    // straight into the blocks that thread writes. With "Kindle 2 Lines",
-    // which leaves this thread the busier, the second also joins. The
-    // unwrap has threads of its own.
+    // straight into the blocks that thread writes. The unwrap has threads
+    // of its own.
     const bool second_thread = threads == Threads::allowed && !options.smart;
-    const bool behind_join = second_thread && options.two_lines;
-    const bool in_place = second_thread && !options.two_lines && !reading.form.utf16.utf16;
-    const bool behind_text = second_thread && !behind_join && !in_place;
+    const bool in_place = second_thread && !reading.form.utf16.utf16;
     // The layers write in pieces of any size: a file gets them in blocks.
-    BlockSink gathered = behind_text ? write_behind(*output, behind_block_bytes)
-                                     : gathering(*output, output_block_bytes);
+    BlockSink gathered = second_thread && !in_place ? write_behind(*output, behind_block_bytes)
+                                                    : gathering(*output, output_block_bytes);
     BlockSink text_out = write_text(gathered, reading.form);
-    // The dialog's rule indents as it joins, in the same pass; the unwrap's
-    // result goes through the indent's own layer.
+    // The dialog's rule indents, and makes "Kindle 2 Lines" of the text, as
+    // it joins, in the same pass; the unwrap's result goes through the
+    // indent's own layer, and the text through that of "Kindle 2 Lines".
     BlockSink indented = options.indent && options.smart ? indent_layer(text_out) : text_out;
     RoomSink room = in_place ? write_behind_room(*output, behind_block_bytes) : RoomSink{};
     const std::int32_t columns = options.smart ? 0 : columns_of(options.width, *lines);
     // A report is read by people: written as it is, neither indented nor
     // in the text's form.
     const bool report_only = options.smart && options.explain;
-    BlockSink joined = report_only   ? smart_joining(unwrap, gathered)
-                       : options.smart ? smart_joining(unwrap, indented)
-                       : in_place      ? joining(room, columns, characters, options.indent)
-                                       : joining(indented, columns, characters, options.indent);
-    BlockSink joined_behind = behind_join ? write_behind(joined, behind_block_bytes) : BlockSink{};
-    BlockSink reshaped = !options.two_lines ? joined
-                         : behind_join      ? two_lines_layer(joined_behind)
-                                            : two_lines_layer(joined);
+    BlockSink joined =
+        report_only     ? smart_joining(unwrap, gathered)
+        : options.smart ? smart_joining(unwrap, indented)
+        : in_place ? joining(room, columns, characters, options.indent, options.two_lines)
+                   : joining(indented, columns, characters, options.indent, options.two_lines);
+    BlockSink reshaped = options.smart && options.two_lines ? two_lines_layer(joined) : joined;
     failure = pump(*learnt.text, reshaped);
     if (options.smart) breaks_kept = failure == Failure::none && !report_of(unwrap).wrapped;
     return options.explain && failure == Failure::cant_write_output ? Failure::cant_write_report

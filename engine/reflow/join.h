@@ -33,24 +33,36 @@ struct JoinState {
     std::int64_t line_bytes = 0;
     bool sentence_end = false;
     bool line_open = false;  // with `indent`: a line written is waiting for its LF
+    // With `two_lines`: the last byte that "Kindle 2 Lines" wrote, where it
+    // matters: LF, space, or NUL for any other; and whether a space that
+    // ended the last call is held back, as an LF may take it back.
+    char two_lines_last = '\0';
+    bool space_held = false;
 };
 
 // The room `out` needs for `size` bytes: as many, or with `indent` the
 // indents too (a line of one byte grows to six) and the stores of sixteen
 // bytes that may reach past the end.
 constexpr std::size_t join_lines_room(std::size_t size, bool indent) {
-    return indent ? 4 * size + 32 : size;
+    return indent ? 4 * size + 40 : size + 1;
 }
 
 // Joins `size` bytes from `in` into `out` and returns how many bytes were
-// written, never more than `size` without `indent`. `out` has room for
-// join_lines_room(size, indent) bytes and does not overlap `in`.
+// written, never more than `size` + 1 without `indent`. `out` has room for
+// join_lines_room(size, indent) bytes and does not overlap `in`. With
+// `two_lines`, what is joined is kindle_two_lines's result of the text
+// ("Kindle 2 Lines" in the same pass).
 std::size_t join_lines(JoinState& state, std::int32_t width, const char* in, std::size_t size,
-                       char* out, bool characters = false, bool indent = false);
+                       char* out, bool characters = false, bool indent = false,
+                       bool two_lines = false);
 
-// At the end of the text, with `indent`: the last line's LF, if a line is
-// waiting for it, written to `out` (room for 1 byte); returns how many
-// bytes were written.
-std::size_t join_lines_end(JoinState& state, char* out);
+// The most join_lines_end writes.
+constexpr std::size_t join_lines_end_room = 8;
+
+// At the end of the text: with `two_lines`, a space held back; with
+// `indent`, the last line's LF, if a line is waiting for it. Written to
+// `out` (room for join_lines_end_room bytes); returns how many bytes were
+// written.
+std::size_t join_lines_end(JoinState& state, char* out, bool indent = false);
 
 }  // namespace parafold

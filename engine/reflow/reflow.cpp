@@ -48,34 +48,39 @@ Failure reflow_ends(const char* input_path, const char* output_path, const Width
 
 }  // namespace
 
-BlockSink joining(RoomSink& below, std::int32_t columns, bool characters, bool indent) {
+BlockSink joining(RoomSink& below, std::int32_t columns, bool characters, bool indent,
+                  bool two_lines) {
     // The most input one join_lines call takes: a block, or less where the
     // room below would not hold what it may write.
     std::size_t part_bytes = block_bytes;
     while (join_lines_room(part_bytes, indent) > below.most) part_bytes /= 2;
     auto state = std::make_shared<JoinState>();
-    return {[&below, state, columns, characters, indent, part_bytes](const char* data,
-                                                                     std::size_t size) {
+    return {[&below, state, columns, characters, indent, two_lines, part_bytes](
+                const char* data, std::size_t size) {
                 for (std::size_t at = 0; at < size; at += part_bytes) {
                     const std::size_t part = std::min(part_bytes, size - at);
                     char* const out = below.room(join_lines_room(part, indent));
                     if (out == nullptr) return false;
-                    const std::size_t kept =
-                        join_lines(*state, columns, data + at, part, out, characters, indent);
+                    const std::size_t kept = join_lines(*state, columns, data + at, part, out,
+                                                        characters, indent, two_lines);
                     if (!below.filled(kept)) return false;
                 }
                 return true;
             },
-            [&below, state] {
-                char* const out = below.room(1);
-                if (out == nullptr || !below.filled(join_lines_end(*state, out))) return false;
+            [&below, state, indent] {
+                char* const out = below.room(join_lines_end_room);
+                if (out == nullptr || !below.filled(join_lines_end(*state, out, indent))) {
+                    return false;
+                }
                 return !below.finish || below.finish();
             }};
 }
 
-BlockSink joining(BlockSink& below, std::int32_t columns, bool characters, bool indent) {
+BlockSink joining(BlockSink& below, std::int32_t columns, bool characters, bool indent,
+                  bool two_lines) {
     auto room = std::make_shared<RoomSink>(buffered_room(below, join_lines_room(block_bytes, indent)));
-    auto joined = std::make_shared<BlockSink>(joining(*room, columns, characters, indent));
+    auto joined =
+        std::make_shared<BlockSink>(joining(*room, columns, characters, indent, two_lines));
     return {[room, joined](const char* data, std::size_t size) { return joined->write(data, size); },
             [room, joined] { return joined->finish(); }};
 }

@@ -14,10 +14,13 @@ namespace parafold {
 // only wrapped at `columns` (see engine/reflow/join.h for the rule; with
 // `characters`, lengths count characters of UTF-8); CR and NUL bytes are
 // dropped. With `indent`, in the same pass, the lines come out as
-// kindle_indent writes them.
-BlockSink joining(BlockSink& below, std::int32_t columns, bool characters, bool indent);
+// kindle_indent writes them; with `two_lines`, what is joined is what
+// kindle_two_lines makes of the text, also in the same pass.
+BlockSink joining(BlockSink& below, std::int32_t columns, bool characters, bool indent,
+                  bool two_lines = false);
 // The same, joined in place into the room `below` gives.
-BlockSink joining(RoomSink& below, std::int32_t columns, bool characters, bool indent);
+BlockSink joining(RoomSink& below, std::int32_t columns, bool characters, bool indent,
+                  bool two_lines = false);
 
 // Copies the input file to the output file through `joining`, the text
 // read and written in its own form (see engine/io/text_form.h). Either
