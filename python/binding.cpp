@@ -78,7 +78,8 @@ py::tuple run_text(py::handle text, const UnwrapOptions& options) {
         BlockSource source = memory_source(held.bytes());
         BlockSink sink = joined.sink();
         try {
-            outcome = unwrap_between(source, sink, options);
+            // The bytes object is memory that any thread may fill.
+            outcome = unwrap_between(source, sink, options, OutputThreads::any);
         } catch (const std::bad_alloc&) {
             outcome.failure = Failure::out_of_memory;
         }

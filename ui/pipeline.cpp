@@ -22,11 +22,6 @@ namespace {
 // The writes a file gets: as large as the blocks the input is read in.
 constexpr std::size_t output_block_bytes = 256 << 10;
 
-// The blocks handed to a second thread: each hand-over wakes it, which
-// costs about as much as copying a few KiB, so that blocks of 256 KiB cost
-// a tenth more time than these (measured on a 256 MiB text); the three of
-// the ring hold 3 MiB.
-constexpr std::size_t behind_block_bytes = 1 << 20;
 
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -45,16 +40,13 @@ SmartOptions smart_options_of(const UnwrapOptions& options) {
 // Opens the output when the run is ready to write it, and says where.
 using OutputOpener = std::function<Failure(BlockSink*& output)>;
 
-// Whether the output may be written from a thread of the run's own: a
-// file's may, a caller's sink need not be safe for it.
-enum class Threads { none, allowed };
 
 // The one pass of a text: read in its own form from `input`, learnt from
 // where the join needs it, reshaped, joined and written back in its form
 // to the output `open_output` gives.
 Failure unwrap_text(BlockSource& input, const OutputOpener& open_output,
                     const UnwrapOptions& options, std::FILE* report, bool& breaks_kept,
-                    Threads threads) {
+                    OutputThreads threads) {
     TextReading reading;
     Failure failure = read_text(input, reading);
     if (failure != Failure::none) return failure;
@@ -90,17 +82,17 @@ Failure unwrap_text(BlockSource& input, const OutputOpener& open_output,
     // joins, a second writes the output, and the join puts its result
     // straight into the blocks that thread writes. The unwrap has threads
     // of its own.
-    const bool second_thread = threads == Threads::allowed && !options.smart;
+    const bool second_thread = threads == OutputThreads::any && !options.smart;
     const bool in_place = second_thread && !reading.form.utf16.utf16;
     // The layers write in pieces of any size: a file gets them in blocks.
-    BlockSink gathered = second_thread && !in_place ? write_behind(*output, behind_block_bytes)
+    BlockSink gathered = second_thread && !in_place ? write_behind(*output, write_behind_block_bytes)
                                                     : gathering(*output, output_block_bytes);
     BlockSink text_out = write_text(gathered, reading.form);
     // The dialog's rule indents, and makes "Kindle 2 Lines" of the text, as
     // it joins, in the same pass; the unwrap's result goes through the
     // indent's own layer, and the text through that of "Kindle 2 Lines".
     BlockSink indented = options.indent && options.smart ? indent_layer(text_out) : text_out;
-    RoomSink room = in_place ? write_behind_room(*output, behind_block_bytes) : RoomSink{};
+    RoomSink room = in_place ? write_behind_room(*output, write_behind_block_bytes) : RoomSink{};
     const std::int32_t columns = options.smart ? 0 : columns_of(options.width, *lines);
     // A report is read by people: written as it is, neither indented nor
     // in the text's form.
@@ -120,7 +112,7 @@ Failure unwrap_text(BlockSource& input, const OutputOpener& open_output,
 // unwrap_text, with running out of memory as a failure.
 Failure unwrap_guarded(BlockSource& input, const OutputOpener& open_output,
                        const UnwrapOptions& options, std::FILE* report, bool& breaks_kept,
-                       Threads threads) {
+                       OutputThreads threads) {
     try {
         return unwrap_text(input, open_output, options, report, breaks_kept, threads);
     } catch (const std::bad_alloc&) {
@@ -192,8 +184,11 @@ Failure hand_over(const HandOver& h, ByteDigest* of_read, ByteDigest* of_written
         TextReading reading;
         streamed = read_text(read, reading);
         if (streamed == Failure::none) {
+            // Written on a second thread, which ends with these layers,
+            // before the file is closed.
             BlockSink file_out = file_sink(out);
-            BlockSink stored = of_written ? digest_tap(file_out, *of_written) : file_out;
+            BlockSink behind = write_behind(file_out, write_behind_block_bytes);
+            BlockSink stored = of_written ? digest_tap(behind, *of_written) : behind;
             BlockSink text_out = write_text(stored, reading.form);
             BlockSink counter = measured
                                     ? piece_counter(*measured, reading.form.counts_characters())
@@ -347,7 +342,7 @@ ProcessOutcome run_request(const ProcessRequest& request, std::FILE* report) {
         // A second thread, if any, has ended when this returns, before the
         // output is closed.
         failure = unwrap_guarded(source, open_output, options, report, outcome.breaks_kept,
-                                 Threads::allowed);
+                                 OutputThreads::any);
     }
     outcome.failure = close_filter_files(in, out, failure);
     // A report that could not be written may have met a reader that left.
@@ -366,15 +361,14 @@ ProcessOutcome run_pipeline(const ProcessRequest& request) {
 }
 
 ProcessOutcome unwrap_between(BlockSource& input, BlockSink& output,
-                              const UnwrapOptions& options) {
+                              const UnwrapOptions& options, OutputThreads output_threads) {
     ProcessOutcome outcome;
     const OutputOpener give_output = [&output](BlockSink*& to) {
         to = &output;
         return Failure::none;
     };
-    // The caller's output may not be written from another thread.
     outcome.failure =
-        unwrap_guarded(input, give_output, options, nullptr, outcome.breaks_kept, Threads::none);
+        unwrap_guarded(input, give_output, options, nullptr, outcome.breaks_kept, output_threads);
     if (outcome.failure != Failure::none) outcome.breaks_kept = false;
     return outcome;
 }
@@ -391,7 +385,7 @@ ProcessOutcome unwrap_bytes(std::string_view input, std::string& output,
     }
     BlockSource source = memory_source(input);
     BlockSink sink = string_sink(output);
-    return unwrap_between(source, sink, options);
+    return unwrap_between(source, sink, options, OutputThreads::any);
 }
 
 }  // namespace parafold

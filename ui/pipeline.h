@@ -105,7 +105,15 @@ ProcessOutcome run_pipeline(const ProcessRequest& request);
 // bytes. An input that can rewind (bytes in memory, see memory_source) is
 // learnt from whole, as a file is; one that cannot, as a stream is. Fails
 // with cant_read_input or cant_write_output when an end says so.
-ProcessOutcome unwrap_between(BlockSource& input, BlockSink& output, const UnwrapOptions& options);
+//
+// `output` is written on the caller's thread unless `output_threads` allows
+// a thread of the run's own, which the dialog's rule then writes it on
+// while the caller's thread joins (the way a file is written): for an
+// output that any thread may write, one at a time, and that is left alone
+// once this returns.
+enum class OutputThreads { caller, any };
+ProcessOutcome unwrap_between(BlockSource& input, BlockSink& output, const UnwrapOptions& options,
+                              OutputThreads output_threads = OutputThreads::caller);
 
 // The same from bytes in memory to bytes in memory: `output` is replaced by
 // the result.

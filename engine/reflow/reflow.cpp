@@ -5,6 +5,7 @@
 
 #include "engine/io/learn.h"
 #include "engine/io/text_form.h"
+#include "engine/io/write_behind.h"
 #include "engine/reflow/join.h"
 #include "engine/reflow/pieces.h"
 
@@ -39,8 +40,11 @@ Failure reflow_ends(const char* input_path, const char* output_path, const Width
 
     failure = open_filter_output(output_path, "w+b", out);
     if (failure != Failure::none) return failure;
+    // Written on a second thread, which ends with these layers, before the
+    // caller closes the file.
     BlockSink file_out = file_sink(out);
-    BlockSink written = digest_tap(file_out, outcome.written);
+    BlockSink behind = write_behind(file_out, write_behind_block_bytes);
+    BlockSink written = digest_tap(behind, outcome.written);
     BlockSink text_out = write_text(written, reading.form);
     BlockSink joined = joining(text_out, columns_of(width, lines), characters, false);
     return pump(*learnt.text, joined);
