@@ -22,7 +22,6 @@ namespace {
 // The writes a file gets: as large as the blocks the input is read in.
 constexpr std::size_t output_block_bytes = 256 << 10;
 
-
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -39,7 +38,6 @@ SmartOptions smart_options_of(const UnwrapOptions& options) {
 
 // Opens the output when the run is ready to write it, and says where.
 using OutputOpener = std::function<Failure(BlockSink*& output)>;
-
 
 // The one pass of a text: read in its own form from `input`, learnt from
 // where the join needs it, reshaped, joined and written back in its form

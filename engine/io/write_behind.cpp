@@ -55,15 +55,9 @@ struct Behind {
     bool ending = false;  // no block comes after those queued
     std::thread writer;
 
-    ~Behind() {
-        if (!writer.joinable()) return;
-        {
-            const std::lock_guard<std::mutex> held(lock);
-            ending = true;
-        }
-        handed.notify_one();
-        writer.join();
-    }
+    // Given up without finish(): the writer still writes what was handed
+    // over, and ends before `below` may go.
+    ~Behind() { end_writer(); }
 
     // The writer: writes the queued blocks in order until no more come or
     // a write fails.

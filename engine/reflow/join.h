@@ -40,9 +40,10 @@ struct JoinState {
     bool space_held = false;
 };
 
-// The room `out` needs for `size` bytes: as many, or with `indent` the
-// indents too (a line of one byte grows to six) and the stores of sixteen
-// bytes that may reach past the end.
+// The room `out` needs for `size` bytes: as many and one more (a space held
+// from the call before, with `two_lines`), or with `indent` the indents too
+// (a line of one byte grows to six), that space with its indent, and the
+// stores of sixteen bytes that may reach past the end.
 constexpr std::size_t join_lines_room(std::size_t size, bool indent) {
     return indent ? 4 * size + 40 : size + 1;
 }
