@@ -326,7 +326,7 @@ TEST(SmartReflowText, LeavesTextThatIsNotHardWrappedAlone) {
 // Runs both passes over `text` cut into blocks of `block` bytes, each read
 // into one buffer that the next block overwrites, as the file road does;
 // in between the buffer is scribbled over. With `two_threads`, the join is
-// the layer that joins on two threads (engine/smart/join_thread.h).
+// the layer that joins on threads of its own (engine/smart/join_thread.h).
 std::string reflow_in_blocks(const std::string& text, std::size_t block,
                              bool two_threads = false) {
     std::string buffer(block, '\0');
@@ -395,19 +395,45 @@ TEST(SmartJoin, BlockEdgesDoNotChangeTheOutput) {
         SCOPED_TRACE(block);
         EXPECT_EQ(reflow_in_blocks(mixed, block), whole);
     }
-    // On two threads, which start after the first megabyte and cut in
-    // batches and steps of their own.
-    std::string many;
-    while (many.size() < (3 << 20)) many += mixed;
-    const std::string many_whole = reflow_in_blocks(many, many.size());
-    for (std::size_t block : {std::size_t{65537}, std::size_t{256 << 10}, many.size()}) {
-        SCOPED_TRACE(block);
-        EXPECT_TRUE(reflow_in_blocks(many, block, true) == many_whole);
+    // On the joining threads, which start after the first megabyte and
+    // join pieces of their own at once, each from an empty line on: every
+    // kind of line end and of blank line, and a text with no place to
+    // start afresh.
+    auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+        std::string out;
+        for (std::size_t at = 0;;) {
+            const std::size_t found = text.find(from, at);
+            out.append(text, at, found - at);
+            if (found == std::string::npos) return out;
+            out += to;
+            at = found + from.size();
+        }
+    };
+    const std::string lf = wrapped_text(70, 600000, false, 5);
+    const struct {
+        const char* name;
+        std::string text;
+    } texts[] = {
+        {"mixed", mixed},
+        {"CR LF", replaced(lf, "\n", "\r\n")},
+        {"lone CR", replaced(lf, "\n", "\r")},
+        {"runs of empty lines", replaced(lf, "\n\n", "\r\n\n\r\r\n")},
+        {"blank lines of blanks", replaced(lf, "\n\n", "\n \n")},
+        {"no blank lines", replaced(lf, "\n\n", "\n")},
+    };
+    for (const auto& row : texts) {
+        std::string many;
+        while (many.size() < (3 << 20)) many += row.text;
+        const std::string many_whole = reflow_in_blocks(many, many.size());
+        for (std::size_t block : {std::size_t{65537}, std::size_t{256 << 10}, many.size()}) {
+            SCOPED_TRACE(std::string(row.name) + ", blocks of " + std::to_string(block));
+            EXPECT_TRUE(reflow_in_blocks(many, block, true) == many_whole);
+        }
     }
 }
 
-// A write that fails below the join on two threads fails the run at once:
-// the text is read no further than the batches between the threads. Memory
+// A write that fails below the joining threads fails the run at once: the
+// text is read no further than the pieces between the threads. Memory
 // running out there comes back as it would on one thread.
 TEST(SmartJoin, AFailedWriteStopsTheReading) {
     const std::string text = wrapped_text(70, 20000, false, 3);

@@ -222,14 +222,23 @@ void keep_held_lines(SmartJoin& join) {
 
 }  // namespace
 
-SmartJoinState start_join(const TextLayout& layout, const SmartScan* words,
-                          std::string* explain) {
+namespace {
+
+SmartJoinState new_join(const TextLayout& layout, const smart::Vocabulary* vocabulary) {
     SmartJoinState join(new SmartJoin);
     join->layout = layout;
-    join->explain = explain;
-    if (words) join->vocabulary = smart::vocabulary_of(*words);
+    join->vocabulary = vocabulary;
     join->held.reserve(smart_held_lines + 2);
     join->facts.reserve(smart_held_lines + 2);
+    return join;
+}
+
+}  // namespace
+
+SmartJoinState start_join(const TextLayout& layout, const SmartScan* words,
+                          std::string* explain) {
+    SmartJoinState join = new_join(layout, words ? smart::vocabulary_of(*words) : nullptr);
+    join->explain = explain;
     if (explain) smart::describe_layout(layout, *explain);
     return join;
 }
@@ -243,72 +252,25 @@ std::size_t smart_join(SmartJoin& join, const char* data, std::size_t size, char
     return static_cast<std::size_t>(output.w - out);
 }
 
-struct SmartBatch {
-    // A copy of the input bytes cut, with room for a whole batch, so that
-    // the lines cut from it may point into it as they are kept.
-    // On a page, as the block it is copied from: a copy between addresses
-    // at different places in their cache lines takes longer.
-    PageBlock block = page_block(smart_batch_bytes);
-    char* const bytes = block.data;
-    std::size_t size = 0;
-    std::vector<CutLine> lines;
-    // The text of the lines that came from the cutter's own buffers (a line
-    // begun in an earlier batch), which the cutter reuses; and where each
-    // such line's text starts in it.
-    std::string own;
-    std::vector<std::pair<std::size_t, std::size_t>> owned;  // (line, start in `own`)
-};
-
-void SmartBatchFree::operator()(SmartBatch* batch) const { delete batch; }
-
-SmartBatchState new_batch() { return SmartBatchState(new SmartBatch); }
-
-namespace {
-
-void take_line(void* context, const CutLine& line) {
-    SmartBatch& batch = *static_cast<SmartBatch*>(context);
-    CutLine& taken = batch.lines.emplace_back(line);
-    const auto at = reinterpret_cast<std::uintptr_t>(line.text.data());
-    const auto bytes = reinterpret_cast<std::uintptr_t>(batch.bytes);
-    if (line.text.empty()) {
-        // Not into a buffer of the cutter's, which it may let go.
-        taken.text = std::string_view(batch.bytes, 0);
-    } else if (at < bytes || at >= bytes + batch.size) {
-        batch.owned.emplace_back(batch.lines.size() - 1, batch.own.size());
-        batch.own.append(line.text);
-    }
+SmartJoinState start_join_like(const SmartJoin& join) {
+    return new_join(join.layout, join.vocabulary);
 }
 
-}  // namespace
-
-std::size_t smart_cut(SmartJoin& join, const char* data, std::size_t size, SmartBatch& batch) {
-    batch.size = 0;
-    batch.lines.clear();
-    batch.own.clear();
-    batch.owned.clear();
-    const std::size_t taken = std::min(size, smart_batch_bytes);
-    while (batch.size < taken && batch.lines.size() < smart_batch_lines) {
-        const std::size_t step = std::min(smart_cut_step, taken - batch.size);
-        char* const at = batch.bytes + batch.size;
-        std::memcpy(at, data + batch.size, step);
-        batch.size += step;
-        smart::cut_lines(join.cutter, at, step, join.layout.utf8, take_line, &batch);
+std::size_t restart_point(const char* data, std::size_t size) {
+    // `at` is the byte after the empty line's end.
+    for (std::size_t at = size; at >= 2; --at) {
+        const char end = data[at - 1];
+        const char before = data[at - 2];
+        if (end == '\n') {
+            if (before == '\n') return at;
+            if (before == '\r' && at >= 3 && (data[at - 3] == '\n' || data[at - 3] == '\r'))
+                return at;
+        } else if (end == '\r' && at < size && data[at] != '\n' &&
+                   (before == '\n' || before == '\r')) {
+            return at;
+        }
     }
-    // `own` has stopped growing: its lines may point into it.
-    for (const auto& [line, start] : batch.owned) {
-        CutLine& owned = batch.lines[line];
-        owned.text = std::string_view(batch.own.data() + start, owned.text.size());
-    }
-    return batch.size;
-}
-
-std::size_t smart_join_batch(SmartJoin& join, const SmartBatch& batch, char* out) {
-    Output output{out};
-    join.out = &output;
-    for (const CutLine& line : batch.lines) join_line(&join, line);
-    // The batch is used again: the held lines get their own copies.
-    keep_held_lines(join);
-    return static_cast<std::size_t>(output.w - out);
+    return 0;
 }
 
 std::size_t smart_join_finish(SmartJoin& join, char* out) {

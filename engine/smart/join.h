@@ -77,41 +77,16 @@ std::size_t smart_join(SmartJoin& join, const char* data, std::size_t size, char
 // smart_join_room(0) bytes); returns how many bytes were written.
 std::size_t smart_join_finish(SmartJoin& join, char* out);
 
-// smart_join in two halves that two threads may run at once: smart_cut
-// cuts input bytes into lines and measures them into a batch, which holds
-// its own copy of the bytes; smart_join_batch joins a batch's lines. Cuts
-// and joins of the same batches in the same order write what smart_join
-// writes for the same bytes. The two halves touch separate parts of the
-// join: one thread may cut while another joins an earlier batch, as long
-// as each batch goes from the one to the other with the threads in step
-// (a lock), and smart_join_finish waits until both are done.
-struct SmartBatch;
-struct SmartBatchFree {
-    void operator()(SmartBatch* batch) const;
-};
-using SmartBatchState = std::unique_ptr<SmartBatch, SmartBatchFree>;
+// A join with the layout and words of `join`, starting as a text starts.
+SmartJoinState start_join_like(const SmartJoin& join);
 
-SmartBatchState new_batch();
-
-// The batches' bounds. A batch takes at most `smart_batch_bytes` input
-// bytes: a read block, so that the threads meet once a block (each meeting
-// may cost a wake of the other thread, a system call).
-// smart_cut stops early once the batch holds `smart_batch_lines` lines,
-// twice the lines of a block of prose, so that a batch's memory stays
-// bounded whatever the text (a text of line ends alone has a line for every
-// byte); it cuts in steps of `smart_cut_step` bytes between those looks, so
-// a batch holds at most that many lines more: about 1.2 MiB of lines at most,
-// 270 KiB for a block of prose.
-inline constexpr std::size_t smart_batch_bytes = 256 << 10;
-inline constexpr std::size_t smart_batch_lines = 8192;
-inline constexpr std::size_t smart_cut_step = 8 << 10;
-
-// Cuts the first of `size` bytes into `batch` (what it held is dropped)
-// and returns how many it took: at least one when `size` is not 0.
-std::size_t smart_cut(SmartJoin& join, const char* data, std::size_t size, SmartBatch& batch);
-
-// Joins the lines of `batch` into `out`, which has room for
-// smart_join_room(smart_batch_bytes) bytes; returns how many were written.
-std::size_t smart_join_batch(SmartJoin& join, const SmartBatch& batch, char* out);
+// Where a join may start afresh in `data`: just after its last empty line
+// (ended by LF, CR LF or a lone CR, and so read only when the byte after a
+// lone CR is there to tell it from CR LF); 0 when there is none. A blank
+// line ends a block and leaves nothing held but itself, so a join that
+// ends there (smart_join_finish) and one started afresh after it
+// (start_join_like) together write what one join writes for the same
+// bytes, and the two may run at once.
+std::size_t restart_point(const char* data, std::size_t size);
 
 }  // namespace parafold

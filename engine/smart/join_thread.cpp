@@ -1,9 +1,10 @@
 #include "engine/smart/join_thread.h"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 // GCC's library has threads where the target has them: not, for one, with
 // mingw-w64's win32 thread model.
@@ -19,165 +20,256 @@
 namespace parafold {
 namespace {
 
-// The most bytes one smart_join call on this thread gets: pump's blocks, as
-// large as they come, so that the join on one thread runs as it always did.
+// The most bytes one smart_join call on the caller's thread gets: pump's
+// blocks, as large as they come.
 constexpr std::size_t block_bytes = 256 << 10;
 
-// Joined on the caller's thread before the second one starts: four blocks.
-// The thread and its batches' fresh memory cost about as much as the
-// overlap saves on a few blocks (files of 600 KB took 1.25x the time, and
-// 2 MB no less, with the thread from the second block on; a text under
-// 8 MiB is also scanned whole for its layout on one thread first), so
-// that texts of a few blocks, as most of the many files of a --jobs run,
-// are better off without it.
+// Joined on the caller's thread before the joining threads start: four
+// blocks. The threads and their pieces' fresh memory cost about as much as
+// the overlap saves on a few blocks (files of 600 KB took 1.25x the time
+// with a second thread from the second block on; a text under 8 MiB is
+// also scanned whole for its layout on one thread first), so that texts of
+// a few blocks, as most of the many files of a --jobs run, are better off
+// without them.
 constexpr std::size_t alone_bytes = 4 * block_bytes;
 
 #ifdef PARAFOLD_JOIN_THREAD
-// Batches between the two threads: one being cut, one being joined and one
-// ready between them, so that neither thread waits while the other is slow
-// for a batch or two; more would only hold more memory.
-constexpr std::size_t queued_batches = 3;
+// A piece of the text that one joining thread joins at a time: a read
+// block, so that a piece's input and output stay in a core's own cache.
+constexpr std::size_t piece_bytes = 256 << 10;
+
+// Joining threads at most. The caller's thread reads and writes beside
+// them; beyond a few, the disk rather than the join sets the pace.
+constexpr unsigned most_joiners = 4;
+
+// Pieces between the caller's thread and the joiners: two for each joiner
+// (one being joined, one ready for it), one being filled and one being
+// written; more would only hold more memory.
+constexpr std::size_t pieces_per_joiner = 2;
+constexpr std::size_t pieces_beside = 2;
+
+// A piece of input and what its join wrote.
+struct Piece {
+    PageBlock in = page_block(piece_bytes);
+    std::size_t size = 0;  // input bytes
+    PageBlock out = page_block(smart_join_room(piece_bytes) + smart_join_room(0));
+    std::size_t written = 0;
+    std::size_t joiner = 0;  // which joining thread joins it
+    bool ends = false;       // its join ends after it: a paragraph starts next, or the text ends
+    bool joined = false;
+    std::exception_ptr thrown;  // what its join threw
+};
 #endif
 
 struct Joining {
-    Joining(SmartJoin& join_, BlockSink& below_) : join(join_), below(below_) {}
+    Joining(SmartJoin& join_, BlockSink& below_) : first_join(join_), below(below_) {}
     Joining(const Joining&) = delete;
     Joining& operator=(const Joining&) = delete;
 
-    SmartJoin& join;
+    SmartJoin& first_join;  // the caller's, joining the first blocks
     BlockSink& below;
-    // What a join call wrote: used by one thread at a time, the caller's
-    // until the second thread starts and after it ended, the second's
-    // meanwhile. Room for a block's output and, after the last block, for
-    // what the end of the input leaves pending.
-    const PageBlock out_block = page_block(
-        std::max(smart_join_room(block_bytes), smart_join_room(smart_batch_bytes)) +
-        smart_join_room(0));
-    char* const out = out_block.data;
+    // What a join call on the caller's thread wrote: room for a block's
+    // output and, after the last block, for what the end leaves pending.
+    std::unique_ptr<char[]> alone_out;
     std::size_t joined_alone = 0;  // bytes joined on the caller's thread
-    bool alone = false;            // every block on the caller's thread: no second one
+    bool alone = false;            // every block on the caller's thread: no joining threads
 
-    bool hand_on(std::size_t size) { return size == 0 || below.write(out, size); }
+    bool hand_on(const char* out, std::size_t size) { return size == 0 || below.write(out, size); }
+
+    bool join_alone(const char* data, std::size_t size) {
+        if (!alone_out)
+            alone_out.reset(new char[smart_join_room(block_bytes) + smart_join_room(0)]);
+        return hand_on(alone_out.get(), smart_join(first_join, data, size, alone_out.get()));
+    }
 
 #ifdef PARAFOLD_JOIN_THREAD
-    // Shared by the two threads, under `lock`: the batches cut and not yet
-    // joined are `ready` in a ring from `first` on, the one at `first` the
-    // one being joined.
+    // The text goes to the joiners in pieces, in order. A piece that ends
+    // where a join may start afresh ends its joiner's join there, and the
+    // pieces after it go to the next joiner with a join of its own: so the
+    // joiners work on different paragraphs at once. A piece without such a
+    // place goes to the joiner of the piece before it. The caller's thread
+    // writes the pieces' output in order.
+    //
+    // Shared under `lock`: the pieces numbered from `oldest` (the oldest
+    // not yet written) to `filling` (the one being filled, not yet handed
+    // out) sit in a ring, piece n at n % pieces.size().
     std::mutex lock;
-    std::condition_variable cut_one, joined_one;
-    std::array<SmartBatchState, queued_batches> batches;
-    std::size_t first = 0;
-    std::size_t ready = 0;
-    bool ending = false;    // no batch comes after those ready
-    bool stopping = false;  // the join is given up: leave the batches ready
-    bool failed = false;    // a write below failed, or the join threw `thrown`
-    std::exception_ptr thrown;
-    std::thread second;
+    std::condition_variable handed_out, joined_one;
+    std::vector<Piece> pieces;
+    std::size_t oldest = 0;
+    std::size_t filling = 0;
+    bool stopping = false;
+    std::vector<SmartJoinState> joins;  // the joiners' own, but for the first
+    std::vector<std::thread> joiners;
+    std::size_t joiner = 0;  // who joins the piece being filled
 
-    ~Joining() {
-        if (!second.joinable()) return;
+    ~Joining() { stop(); }
+
+    void stop() {
         {
             const std::lock_guard<std::mutex> held(lock);
             stopping = true;
         }
-        cut_one.notify_one();
-        second.join();
+        handed_out.notify_all();
+        for (std::thread& thread : joiners) thread.join();
+        joiners.clear();
     }
 
-    // The second thread: joins the batches in order until the input ends,
-    // the join is given up or a write fails.
-    void join_batches() {
+    Piece& piece(std::size_t number) { return pieces[number % pieces.size()]; }
+
+    // The first joiner's join is the caller's until its paragraph ends.
+    SmartJoin& join_of(std::size_t who) { return joins[who] ? *joins[who] : first_join; }
+
+    // A joining thread: joins its pieces in order until stopped.
+    void join_pieces(std::size_t who) {
+        std::size_t next = 0;  // the first piece it has not looked at
         std::unique_lock<std::mutex> held(lock);
-        for (;;) {
-            cut_one.wait(held, [this] { return ready != 0 || ending || stopping; });
-            if (stopping || ready == 0) return;
-            const SmartBatch& batch = *batches[first];
+        while (!stopping) {
+            // Pieces older than `oldest` were all joined and written.
+            next = std::max(next, oldest);
+            while (next < filling && piece(next).joiner != who) ++next;
+            if (next == filling) {
+                handed_out.wait(held);
+                continue;
+            }
+            Piece& mine = piece(next++);
             held.unlock();
-            bool written = false;
-            std::exception_ptr threw;
             try {
-                written = hand_on(smart_join_batch(join, batch, out));
+                SmartJoin& join = join_of(who);
+                mine.written = smart_join(join, mine.in.data, mine.size, mine.out.data);
+                if (mine.ends) {
+                    mine.written += smart_join_finish(join, mine.out.data + mine.written);
+                    joins[who] = start_join_like(join);
+                }
             } catch (...) {
-                threw = std::current_exception();
+                mine.thrown = std::current_exception();
             }
             held.lock();
-            first = (first + 1) % queued_batches;
-            --ready;
-            failed = !written;
-            thrown = threw;
+            mine.joined = true;
             joined_one.notify_one();
-            if (failed) return;
         }
     }
 
-    bool start_second() {
-        for (SmartBatchState& batch : batches) batch = new_batch();
-        try {
-            second = std::thread([this] { join_batches(); });
-        } catch (const std::system_error&) {
-            return false;
+    bool start_joiners() {
+        const unsigned cores = std::thread::hardware_concurrency();
+        if (cores < 2) return false;
+        const std::size_t count = std::min(cores, most_joiners);
+        pieces = std::vector<Piece>(count * pieces_per_joiner + pieces_beside);
+        joins.resize(count);
+        // The first joiner goes on with the caller's join, where it was.
+        for (std::size_t who = 1; who < count; ++who) joins[who] = start_join_like(first_join);
+        for (std::size_t who = 0; who < count; ++who) {
+            try {
+                joiners.emplace_back([this, who] { join_pieces(who); });
+            } catch (const std::system_error&) {
+                if (who == 0) return false;
+                // Fewer joiners than asked for: the pieces go to those there are.
+                joins.resize(who);
+                break;
+            }
         }
         return true;
     }
 
-    // A failure on the second thread, on this one: false, or what it threw.
-    bool failure() {
-        if (thrown) std::rethrow_exception(thrown);
-        return false;
+    bool threaded() const { return !joiners.empty(); }
+
+    // Writes the output of the oldest pieces that are joined, in order;
+    // with `wait`, waits for the oldest one's join first.
+    bool write_joined(bool wait) {
+        for (;; wait = false) {
+            Piece* done = nullptr;
+            {
+                std::unique_lock<std::mutex> held(lock);
+                if (oldest == filling) return true;
+                done = &piece(oldest);
+                if (!done->joined) {
+                    if (!wait) return true;
+                    joined_one.wait(held, [done] { return done->joined; });
+                }
+            }
+            if (done->thrown) std::rethrow_exception(done->thrown);
+            const bool written = hand_on(done->out.data, done->written);
+            const std::lock_guard<std::mutex> held(lock);
+            ++oldest;
+            if (!written) return false;
+        }
     }
 
-    // Cuts the first bytes of `data` into a free batch and hands it to the
-    // second thread; how many it took, 0 after a failure there.
-    std::size_t cut(const char* data, std::size_t size) {
-        SmartBatch* batch = nullptr;
-        {
-            std::unique_lock<std::mutex> held(lock);
-            joined_one.wait(held, [this] { return ready < queued_batches || failed; });
-            if (failed) return 0;
-            batch = batches[(first + ready) % queued_batches].get();
+    // Waits until the piece after the one being filled is free.
+    bool make_room() {
+        while (filling + 1 - oldest >= pieces.size()) {
+            if (!write_joined(true)) return false;
         }
-        const std::size_t taken = smart_cut(join, data, size, *batch);
-        {
-            const std::lock_guard<std::mutex> held(lock);
-            ++ready;
-        }
-        cut_one.notify_one();
-        return taken;
+        return true;
     }
 
-    bool threaded() const { return second.joinable(); }
-
-    // Waits until the second thread joined every batch and has ended.
-    bool end_second() {
+    // Hands out the piece being filled; `last`: the text ends after it.
+    // The bytes after its last place where a join may start afresh move
+    // on to the next piece.
+    bool hand_out(bool last) {
+        if (!make_room()) return false;
+        Piece& full = piece(filling);
+        Piece& next = piece(filling + 1);
+        next.size = 0;
+        next.ends = next.joined = false;
+        next.thrown = nullptr;
+        full.ends = last;
+        if (!last) {
+            const std::size_t restart = restart_point(full.in.data, full.size);
+            if (restart != 0) {
+                next.size = full.size - restart;
+                std::memcpy(next.in.data, full.in.data + restart, next.size);
+                full.size = restart;
+                full.ends = true;
+            }
+        }
+        full.joiner = joiner;
+        if (full.ends) joiner = (joiner + 1) % joins.size();
         {
             const std::lock_guard<std::mutex> held(lock);
-            ending = true;
+            ++filling;
         }
-        cut_one.notify_one();
-        second.join();
-        return !failed || failure();
+        handed_out.notify_all();
+        // What is already joined goes out now, so that the pieces keep moving.
+        return write_joined(false);
+    }
+
+    bool fill(const char*& data, std::size_t& size) {
+        Piece& open = piece(filling);
+        const std::size_t taken = std::min(size, piece_bytes - open.size);
+        std::memcpy(open.in.data + open.size, data, taken);
+        open.size += taken;
+        data += taken;
+        size -= taken;
+        return open.size < piece_bytes || hand_out(false);
+    }
+
+    bool finish_pieces() {
+        if (!hand_out(true)) return false;
+        while (oldest != filling) {
+            if (!write_joined(true)) return false;
+        }
+        stop();
+        return true;
     }
 #else
-    bool start_second() { return false; }
+    bool start_joiners() { return false; }
     bool threaded() const { return false; }
-    std::size_t cut(const char*, std::size_t) { return 0; }
-    bool failure() { return false; }
-    bool end_second() { return true; }
+    bool fill(const char*&, std::size_t&) { return false; }
+    bool finish_pieces() { return true; }
 #endif
 
     bool write(const char* data, std::size_t size) {
         while (size != 0) {
-            if (!threaded() && !alone && joined_alone >= alone_bytes) alone = !start_second();
-            std::size_t taken = 0;
+            if (!threaded() && !alone && joined_alone >= alone_bytes) alone = !start_joiners();
             if (threaded()) {
-                taken = cut(data, size);
-                if (taken == 0) return failure();
-            } else {
-                taken = std::min(size, block_bytes);
-                if (!alone) taken = std::min(taken, alone_bytes - joined_alone);
-                joined_alone += taken;
-                if (!hand_on(smart_join(join, data, taken, out))) return false;
+                if (!fill(data, size)) return false;
+                continue;
             }
+            std::size_t taken = std::min(size, block_bytes);
+            if (!alone) taken = std::min(taken, alone_bytes - joined_alone);
+            joined_alone += taken;
+            if (!join_alone(data, taken)) return false;
             data += taken;
             size -= taken;
         }
@@ -185,8 +277,15 @@ struct Joining {
     }
 
     bool finish() {
-        if (threaded() && !end_second()) return false;
-        return hand_on(smart_join_finish(join, out)) && (!below.finish || below.finish());
+        if (threaded()) {
+            if (!finish_pieces()) return false;
+        } else {
+            if (!alone_out)
+                alone_out.reset(new char[smart_join_room(block_bytes) + smart_join_room(0)]);
+            if (!hand_on(alone_out.get(), smart_join_finish(first_join, alone_out.get())))
+                return false;
+        }
+        return !below.finish || below.finish();
     }
 };
 

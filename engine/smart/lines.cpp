@@ -104,7 +104,7 @@ public:
 
     // The first LF or CR from `p` on (`end` when there is none); the census
     // of the bytes before it is added to `found`.
-    const char* line_end(const char* p, ByteCensus& found) {
+    [[gnu::always_inline]] const char* line_end(const char* p, ByteCensus& found) {
         while (p - base_ >= 64) load(base_ + 64);
         std::uint64_t from = ~std::uint64_t{0} << (p - base_);  // the bits from p on
         for (;;) {
