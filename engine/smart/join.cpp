@@ -4,6 +4,7 @@
 #include "engine/smart/join.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "engine/smart/hyphens.h"
 #include "engine/smart/lines.h"
 #include "engine/smart/rule.h"
+#include "engine/smart/simd.h"
 
 namespace parafold {
 
@@ -256,19 +258,42 @@ SmartJoinState start_join_like(const SmartJoin& join) {
     return new_join(join.layout, join.vocabulary);
 }
 
+namespace {
+
+// Whether the line before `at` (`at` >= 2) is empty and ends there: that a
+// join may start afresh at `at`.
+bool restarts_at(const char* data, std::size_t size, std::size_t at) {
+    const char end = data[at - 1];
+    const char before = data[at - 2];
+    if (end == '\n') {
+        return before == '\n' ||
+               (before == '\r' && at >= 3 && (data[at - 3] == '\n' || data[at - 3] == '\r'));
+    }
+    return end == '\r' && at < size && data[at] != '\n' && (before == '\n' || before == '\r');
+}
+
+}  // namespace
+
 std::size_t restart_point(const char* data, std::size_t size) {
-    // `at` is the byte after the empty line's end.
-    for (std::size_t at = size; at >= 2; --at) {
-        const char end = data[at - 1];
-        const char before = data[at - 2];
-        if (end == '\n') {
-            if (before == '\n') return at;
-            if (before == '\r' && at >= 3 && (data[at - 3] == '\n' || data[at - 3] == '\r'))
-                return at;
-        } else if (end == '\r' && at < size && data[at] != '\n' &&
-                   (before == '\n' || before == '\r')) {
-            return at;
+    std::size_t at = size;  // the bytes from `at` on were looked at
+#if defined(__SSE2__)
+    // Sixteen bytes a step from the end: only after a line end may a join
+    // start afresh, and most bytes are none.
+    while (at >= 16) {
+        const __m128i chunk = simd::load16(data + at - 16);
+        std::uint32_t ends = simd::byte_mask(
+            _mm_or_si128(simd::equal_to(chunk, '\n'), simd::equal_to(chunk, '\r')));
+        at -= 16;
+        while (ends != 0) {
+            const int last = 31 - std::countl_zero(ends);  // the last line end of the step
+            const std::size_t after = at + static_cast<std::size_t>(last) + 1;
+            if (after >= 2 && restarts_at(data, size, after)) return after;
+            ends &= ~(std::uint32_t{1} << last);
         }
+    }
+#endif
+    for (; at >= 2; --at) {
+        if (restarts_at(data, size, at)) return at;
     }
     return 0;
 }

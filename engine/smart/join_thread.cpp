@@ -34,18 +34,26 @@ constexpr std::size_t block_bytes = 256 << 10;
 constexpr std::size_t alone_bytes = 4 * block_bytes;
 
 #ifdef PARAFOLD_JOIN_THREAD
-// A piece of the text that one joining thread joins at a time: a read
-// block, so that a piece's input and output stay in a core's own cache.
+// A piece of the text that one joiner joins at a time: a read block, so
+// that a piece's input and output stay in a core's own cache.
 constexpr std::size_t piece_bytes = 256 << 10;
 
-// Joining threads at most. The caller's thread reads and writes beside
-// them; beyond a few, the disk rather than the join sets the pace.
+// Joiners at most, the caller's thread among them: one a core. Beyond a
+// few, the disk rather than the join sets the pace.
 constexpr unsigned most_joiners = 4;
 
-// Pieces between the caller's thread and the joiners: two for each joiner
-// (one being joined, one ready for it), one being filled and one being
-// written; more would only hold more memory.
-constexpr std::size_t pieces_per_joiner = 2;
+// A place where a join may start afresh is looked for in the last bytes of
+// a piece alone: paragraphs are far shorter, and a text with no empty line
+// there most likely has none at all, whose pieces go to one joiner anyway.
+constexpr std::size_t restart_window = 64 << 10;
+
+// A joining thread with a piece in hand and one waiting never idles: with
+// as many, the next paragraph is joined on the caller's thread instead.
+constexpr std::size_t queued_enough = 2;
+
+// Pieces between the caller's thread and the joining threads: those each
+// thread may have queued, one being filled and one being written; more
+// would only hold more memory.
 constexpr std::size_t pieces_beside = 2;
 
 // A piece of input and what its join wrote.
@@ -54,7 +62,7 @@ struct Piece {
     std::size_t size = 0;  // input bytes
     PageBlock out = page_block(smart_join_room(piece_bytes) + smart_join_room(0));
     std::size_t written = 0;
-    std::size_t joiner = 0;  // which joining thread joins it
+    std::size_t joiner = 0;  // who joins it: 0 the caller's thread, else a joining thread
     bool ends = false;       // its join ends after it: a paragraph starts next, or the text ends
     bool joined = false;
     std::exception_ptr thrown;  // what its join threw
@@ -85,23 +93,32 @@ struct Joining {
 #ifdef PARAFOLD_JOIN_THREAD
     // The text goes to the joiners in pieces, in order. A piece that ends
     // where a join may start afresh ends its joiner's join there, and the
-    // pieces after it go to the next joiner with a join of its own: so the
-    // joiners work on different paragraphs at once. A piece without such a
-    // place goes to the joiner of the piece before it. The caller's thread
-    // writes the pieces' output in order.
+    // next paragraphs may go to another joiner with a join of its own: so
+    // the joiners work on different paragraphs at once. A piece without
+    // such a place goes to the joiner of the piece before it. The joiners
+    // are threads of their own and the caller's thread, which takes a
+    // paragraph whenever every thread has enough queued, so that no core
+    // waits on another; the caller's thread writes the pieces' output in
+    // order.
     //
     // Shared under `lock`: the pieces numbered from `oldest` (the oldest
     // not yet written) to `filling` (the one being filled, not yet handed
-    // out) sit in a ring, piece n at n % pieces.size().
+    // out) sit in a ring, piece n at n % pieces.size(), and how many pieces
+    // each joiner has not yet joined.
     std::mutex lock;
     std::condition_variable handed_out, joined_one;
     std::vector<Piece> pieces;
     std::size_t oldest = 0;
     std::size_t filling = 0;
+    std::vector<std::size_t> queued;
     bool stopping = false;
-    std::vector<SmartJoinState> joins;  // the joiners' own, but for the first
-    std::vector<std::thread> joiners;
-    std::size_t joiner = 0;  // who joins the piece being filled
+    std::vector<SmartJoinState> joins;  // each joiner's, but the first thread's first one
+    std::vector<std::thread> joiners;   // joiners 1 on
+    // Who joins the paragraph going on: at first the first thread, with
+    // the join the caller's thread began, so that a text without empty
+    // lines is joined beside the reading and writing.
+    std::size_t joiner = 1;
+    bool paragraph_open = true; // the next piece goes on with it
 
     ~Joining() { stop(); }
 
@@ -117,8 +134,32 @@ struct Joining {
 
     Piece& piece(std::size_t number) { return pieces[number % pieces.size()]; }
 
-    // The first joiner's join is the caller's until its paragraph ends.
+    // The join the caller's thread began goes on, on the first thread,
+    // until its paragraph ends.
     SmartJoin& join_of(std::size_t who) { return joins[who] ? *joins[who] : first_join; }
+
+    // Joins a piece, on whichever thread its joiner is.
+    void join_piece(Piece& mine) {
+        try {
+            SmartJoin& join = join_of(mine.joiner);
+            mine.written = smart_join(join, mine.in.data, mine.size, mine.out.data);
+            if (mine.ends) {
+                mine.written += smart_join_finish(join, mine.out.data + mine.written);
+                joins[mine.joiner] = start_join_like(join);
+            }
+        } catch (...) {
+            mine.thrown = std::current_exception();
+        }
+    }
+
+    void joined(Piece& mine) {
+        {
+            const std::lock_guard<std::mutex> held(lock);
+            mine.joined = true;
+            --queued[mine.joiner];
+        }
+        joined_one.notify_one();
+    }
 
     // A joining thread: joins its pieces in order until stopped.
     void join_pieces(std::size_t who) {
@@ -134,19 +175,9 @@ struct Joining {
             }
             Piece& mine = piece(next++);
             held.unlock();
-            try {
-                SmartJoin& join = join_of(who);
-                mine.written = smart_join(join, mine.in.data, mine.size, mine.out.data);
-                if (mine.ends) {
-                    mine.written += smart_join_finish(join, mine.out.data + mine.written);
-                    joins[who] = start_join_like(join);
-                }
-            } catch (...) {
-                mine.thrown = std::current_exception();
-            }
+            join_piece(mine);
+            joined(mine);
             held.lock();
-            mine.joined = true;
-            joined_one.notify_one();
         }
     }
 
@@ -154,17 +185,20 @@ struct Joining {
         const unsigned cores = std::thread::hardware_concurrency();
         if (cores < 2) return false;
         const std::size_t count = std::min(cores, most_joiners);
-        pieces = std::vector<Piece>(count * pieces_per_joiner + pieces_beside);
+        pieces = std::vector<Piece>((count - 1) * queued_enough + pieces_beside);
+        queued.assign(count, 0);
         joins.resize(count);
-        // The first joiner goes on with the caller's join, where it was.
-        for (std::size_t who = 1; who < count; ++who) joins[who] = start_join_like(first_join);
         for (std::size_t who = 0; who < count; ++who) {
+            if (who != 1) joins[who] = start_join_like(first_join);
+        }
+        for (std::size_t who = 1; who < count; ++who) {
             try {
                 joiners.emplace_back([this, who] { join_pieces(who); });
             } catch (const std::system_error&) {
-                if (who == 0) return false;
-                // Fewer joiners than asked for: the pieces go to those there are.
+                if (who == 1) return false;
+                // Fewer threads than asked for: the pieces go to those there are.
                 joins.resize(who);
+                queued.resize(who);
                 break;
             }
         }
@@ -172,6 +206,18 @@ struct Joining {
     }
 
     bool threaded() const { return !joiners.empty(); }
+
+    // Who joins the next paragraph: the joining thread with the fewest
+    // pieces queued, or the caller's thread when each has enough.
+    std::size_t next_joiner() {
+        const std::lock_guard<std::mutex> held(lock);
+        std::size_t who = 0;
+        for (std::size_t thread = 1; thread < queued.size(); ++thread) {
+            if (queued[thread] < queued_enough && (who == 0 || queued[thread] < queued[who]))
+                who = thread;
+        }
+        return who;
+    }
 
     // Writes the output of the oldest pieces that are joined, in order;
     // with `wait`, waits for the oldest one's join first.
@@ -215,21 +261,30 @@ struct Joining {
         next.thrown = nullptr;
         full.ends = last;
         if (!last) {
-            const std::size_t restart = restart_point(full.in.data, full.size);
-            if (restart != 0) {
+            const std::size_t from = full.size - std::min(full.size, restart_window);
+            const std::size_t found = restart_point(full.in.data + from, full.size - from);
+            if (found != 0) {
+                const std::size_t restart = from + found;
                 next.size = full.size - restart;
                 std::memcpy(next.in.data, full.in.data + restart, next.size);
                 full.size = restart;
                 full.ends = true;
             }
         }
+        if (!paragraph_open) joiner = next_joiner();
+        paragraph_open = !full.ends;
         full.joiner = joiner;
-        if (full.ends) joiner = (joiner + 1) % joins.size();
         {
             const std::lock_guard<std::mutex> held(lock);
+            ++queued[joiner];
             ++filling;
         }
-        handed_out.notify_all();
+        if (joiner == 0) {
+            join_piece(full);
+            joined(full);
+        } else {
+            handed_out.notify_all();
+        }
         // What is already joined goes out now, so that the pieces keep moving.
         return write_joined(false);
     }
