@@ -69,7 +69,7 @@ parafold::ProcessRequest request_for(const parafold::CliOptions& options,
     how.smart = options.smart;
     how.dehyphenate = options.dehyphenate;
     how.explain = options.explain;
-    // Files joined at once keep the cores busy already: a second thread for
+    // Files joined at once keep the cores busy already: joining threads for
     // each would only make them take turns.
     how.one_thread = options.jobs > 1 && options.files.size() > 1;
     const bool ereader = options.two_lines || options.indent;

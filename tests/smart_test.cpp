@@ -454,8 +454,8 @@ TEST(SmartJoin, AFailedWriteStopsTheReading) {
                            },
                            [] { return false; },
                            {}};
-        // The first two megabytes go through: the join is on its second
-        // thread by then.
+        // The first two megabytes go through: the join is on its joining
+        // threads by then.
         std::size_t room = std::size_t{2} << 20;
         const bool throws = row.throws;
         BlockSink failing{[&room, throws](const char*, std::size_t size) {
