@@ -6,7 +6,8 @@
 // out unchanged apart from its line ends. A UTF-16 text is checked in
 // the form it is joined in, UTF-8, and so is its output. One text in
 // sixteen is repeated past the first six read blocks of the file road, and
-// comes out of it as out of the join in one call.
+// comes out of it as out of the join in one call; every text comes out of
+// two joins, split where a join may start afresh, as out of one.
 #include <cstdint>
 #include <string>
 
@@ -74,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         // to a length the fuzzer picks near their end, so that lines and
         // CR LF pairs straddle the blocks' edges, each read overwrites in
         // the buffer whatever the block before left waiting, and the last
-        // two blocks are joined on the second thread.
+        // two blocks are joined on the joining threads.
         const std::size_t size = (1536 << 10) - 4096 + data.ConsumeIntegralInRange<std::size_t>(0, 8192);
         const std::string unit = text;
         while (text.size() < size) text += unit;
@@ -99,21 +100,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         difference("bytes other than white space", kept, got_kept);
     }
     if (!report.wrapped) expect_equal("a text not hard-wrapped", lf_line_ends(text), got);
-    if (!long_text) return 0;
 
-    // The file road joins a long text's blocks on two threads after the
-    // first megabyte: the text joined whole in one call, on this thread,
-    // is the same.
+    // Joined in one call on this thread, the text is the same: the file
+    // road joins a long text's pieces on several threads after the first
+    // megabyte. And a join that ends at the last place where a join may
+    // start afresh, with a fresh join going on from there, writes the same
+    // as one join: so the threads may join different paragraphs at once.
     const SmartScanState scan = start_layout_scan(options.dehyphenate);
     scan_layout(*scan, text.data(), text.size());
     const TextLayout layout = finish_layout(*scan, options.columns);
     if (options.dehyphenate)
         smart::learn_spellings(*smart::vocabulary_of(*scan), options.word_list, layout.utf8);
+    auto joined = [&](SmartJoin& join, std::size_t from, std::size_t to) {
+        std::string out(smart_join_room(to - from) + smart_join_room(0), '\0');
+        std::size_t written = smart_join(join, text.data() + from, to - from, out.data());
+        written += smart_join_finish(join, out.data() + written);
+        out.resize(written);
+        return out;
+    };
     const SmartJoinState join = start_join(layout, options.dehyphenate ? scan.get() : nullptr);
-    std::string whole(smart_join_room(text.size()) + smart_join_room(0), '\0');
-    std::size_t written = smart_join(*join, text.data(), text.size(), whole.data());
-    written += smart_join_finish(*join, whole.data() + written);
-    whole.resize(written);
-    expect_equal("the text joined in one call", whole, got);
+    const std::string whole = joined(*join, 0, text.size());
+    if (long_text) expect_equal("the text joined in one call", whole, got);
+    const std::size_t restart = restart_point(text.data(), text.size());
+    if (restart != 0) {
+        const SmartJoinState first = start_join(layout, options.dehyphenate ? scan.get() : nullptr);
+        const SmartJoinState then = start_join_like(*first);
+        const std::string parts = joined(*first, 0, restart) + joined(*then, restart, text.size());
+        expect_equal("the text joined in two, after an empty line", whole, parts);
+    }
     return 0;
 }
