@@ -47,9 +47,9 @@ std::int32_t fuzz_width(FuzzedDataProvider& data, const std::string& text) {
 }
 
 // join_lines over `text` in the given blocks, with "Kindle Indent" and
-// "Kindle 2 Lines" in the same pass when asked. Each block and its output buffer are allocated to
-// their exact size (the room join_lines_room gives), so that
-// AddressSanitizer sees any access past either.
+// "Kindle 2 Lines" in the same pass when asked. Each block and its output
+// buffer are allocated to their exact size (the room join_lines_room
+// gives), so that AddressSanitizer sees any access past either.
 std::string join_in_blocks(const std::string& text, std::int32_t width, const std::string& sizes,
                            bool indent, bool two_lines = false) {
     JoinState state;

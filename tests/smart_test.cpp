@@ -325,10 +325,10 @@ TEST(SmartReflowText, LeavesTextThatIsNotHardWrappedAlone) {
 
 // Runs both passes over `text` cut into blocks of `block` bytes, each read
 // into one buffer that the next block overwrites, as the file road does;
-// in between the buffer is scribbled over. With `two_threads`, the join is
+// in between the buffer is scribbled over. With `threaded`, the join is
 // the layer that joins on threads of its own (engine/smart/join_thread.h).
 std::string reflow_in_blocks(const std::string& text, std::size_t block,
-                             bool two_threads = false) {
+                             bool threaded = false) {
     std::string buffer(block, '\0');
     auto read = [&](std::size_t at) {
         std::fill(buffer.begin(), buffer.end(), '#');
@@ -340,7 +340,7 @@ std::string reflow_in_blocks(const std::string& text, std::size_t block,
     for (std::size_t at = 0; at < text.size(); at += block) scan_layout(*scan, buffer.data(), read(at));
     const SmartJoinState join = start_join(finish_layout(*scan, 0), nullptr);
     std::string out;
-    if (two_threads) {
+    if (threaded) {
         BlockSink into_out = string_sink(out);
         BlockSink joining = threaded_joining(*join, into_out);
         for (std::size_t at = 0; at < text.size(); at += block)

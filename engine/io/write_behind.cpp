@@ -5,10 +5,9 @@
 #include <cstring>
 #include <memory>
 
-// GCC's library has threads where the target has them: not, for one, with
-// mingw-w64's win32 thread model.
-#if defined(_GLIBCXX_HAS_GTHREADS) || (defined(_LIBCPP_VERSION) && !defined(_LIBCPP_HAS_NO_THREADS))
-#define PARAFOLD_WRITE_THREAD 1
+#include "engine/io/threads.h"
+
+#ifdef PARAFOLD_HAS_THREADS
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -49,7 +48,7 @@ struct Behind {
 
     Block& filling() { return blocks[fill]; }
 
-#ifdef PARAFOLD_WRITE_THREAD
+#ifdef PARAFOLD_HAS_THREADS
     std::mutex lock;
     std::condition_variable handed, written;
     bool ending = false;  // no block comes after those queued

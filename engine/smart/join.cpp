@@ -8,10 +8,8 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <utility>
 #include <vector>
 
-#include "engine/io/blocks.h"
 #include "engine/smart/explain.h"
 #include "engine/smart/hyphens.h"
 #include "engine/smart/lines.h"
@@ -221,10 +219,6 @@ void keep_held_lines(SmartJoin& join) {
     }
     join.store.swap(join.spare);
 }
-
-}  // namespace
-
-namespace {
 
 SmartJoinState new_join(const TextLayout& layout, const smart::Vocabulary* vocabulary) {
     SmartJoinState join(new SmartJoin);

@@ -6,10 +6,9 @@
 #include <memory>
 #include <vector>
 
-// GCC's library has threads where the target has them: not, for one, with
-// mingw-w64's win32 thread model.
-#if defined(_GLIBCXX_HAS_GTHREADS) || (defined(_LIBCPP_VERSION) && !defined(_LIBCPP_HAS_NO_THREADS))
-#define PARAFOLD_JOIN_THREAD 1
+#include "engine/io/threads.h"
+
+#ifdef PARAFOLD_HAS_THREADS
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -33,7 +32,7 @@ constexpr std::size_t block_bytes = 256 << 10;
 // without them.
 constexpr std::size_t alone_bytes = 4 * block_bytes;
 
-#ifdef PARAFOLD_JOIN_THREAD
+#ifdef PARAFOLD_HAS_THREADS
 // A piece of the text that one joiner joins at a time: a read block, so
 // that a piece's input and output stay in a core's own cache.
 constexpr std::size_t piece_bytes = 256 << 10;
@@ -84,13 +83,17 @@ struct Joining {
 
     bool hand_on(const char* out, std::size_t size) { return size == 0 || below.write(out, size); }
 
-    bool join_alone(const char* data, std::size_t size) {
+    char* alone_room() {
         if (!alone_out)
             alone_out.reset(new char[smart_join_room(block_bytes) + smart_join_room(0)]);
-        return hand_on(alone_out.get(), smart_join(first_join, data, size, alone_out.get()));
+        return alone_out.get();
     }
 
-#ifdef PARAFOLD_JOIN_THREAD
+    bool join_alone(const char* data, std::size_t size) {
+        return hand_on(alone_room(), smart_join(first_join, data, size, alone_room()));
+    }
+
+#ifdef PARAFOLD_HAS_THREADS
     // The text goes to the joiners in pieces, in order. A piece that ends
     // where a join may start afresh ends its joiner's join there, and the
     // next paragraphs may go to another joiner with a join of its own: so
@@ -334,11 +337,8 @@ struct Joining {
     bool finish() {
         if (threaded()) {
             if (!finish_pieces()) return false;
-        } else {
-            if (!alone_out)
-                alone_out.reset(new char[smart_join_room(block_bytes) + smart_join_room(0)]);
-            if (!hand_on(alone_out.get(), smart_join_finish(first_join, alone_out.get())))
-                return false;
+        } else if (!hand_on(alone_room(), smart_join_finish(first_join, alone_room()))) {
+            return false;
         }
         return !below.finish || below.finish();
     }
