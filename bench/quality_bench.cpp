@@ -27,6 +27,7 @@
 // the texts, repeated to the size asked for.
 //
 // Usage: parafold_quality_bench [--mb N] [--show N] [--dump FOLDER] PATH...
+// --dump writes each text where --smart loses a paragraph or a meant break.
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -529,7 +530,7 @@ double percent(std::size_t part, std::size_t whole) {
 int main(int argc, char** argv) {
     std::size_t megabytes = 32;
     int show = 0;
-    std::string dump;  // a folder for the texts where --smart loses a paragraph
+    std::string dump;  // a folder for the texts where --smart loses a paragraph or a meant break
     std::vector<std::string> roots;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -590,8 +591,11 @@ int main(int argc, char** argv) {
                 return 1;
             }
             int quiet = 0;
+            const std::size_t kept_before = scores[m].kept, intended_before = scores[m].intended;
             const std::size_t lost = score(t, read_whole(out_path), scores[m], m == 1 ? show : quiet);
-            if (m == 1 && lost && !dump.empty()) {
+            const bool lost_break =
+                scores[m].intended - intended_before != scores[m].kept - kept_before;
+            if (m == 1 && (lost || lost_break) && !dump.empty()) {
                 write_whole(dump + "/text" + std::to_string(&t - texts.data()) + ".txt", t.input);
             }
         }
@@ -628,6 +632,8 @@ int main(int argc, char** argv) {
                     percent(s.wraps_kept, s.wraps),
                     static_cast<double>(s.bytes) / (1 << 20) / s.seconds);
     }
+    std::printf("\nintended breaks --smart lost: %zu of %zu\n", scores[1].intended - scores[1].kept,
+                scores[1].intended);
     std::printf("\n--smart at x%.2f of the dialog rule's throughput (goal: at least x0.5)\n",
                 scores[0].seconds / scores[1].seconds);
     std::printf("\nintended breaks kept, by kind:\n\n| method |");
