@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -37,8 +38,16 @@ using enum Verdict;
 
 // Greedy wrapping at 30 columns, lines shorter than 22 short.
 constexpr TextLayout greedy{.width = 30, .wrapped = true, .wrap_floor = 22};
-constexpr TextLayout nearly_greedy{
-    .width = 30, .wrapped = true, .wrap_floor = 22, .wrapping = Wrapping::nearly_greedy};
+// Nearly greedy wrapping at `width`, where the next word fits after
+// `per_mille` of 1000 wrapped lines.
+constexpr TextLayout nearly_greedy_at(std::int32_t width, std::int32_t per_mille) {
+    return {.width = width,
+            .wrapped = true,
+            .wrap_floor = 22,
+            .fit_per_mille = per_mille,
+            .wrapping = Wrapping::nearly_greedy};
+}
+constexpr TextLayout nearly_greedy = nearly_greedy_at(30, 100);
 constexpr TextLayout unfilled{
     .width = 30, .wrapped = true, .wrap_floor = 22, .wrapping = Wrapping::unfilled};
 // The same where paragraphs follow each other without blank lines.
@@ -67,6 +76,9 @@ struct RuleRow {
 
 // Every rule, with the facts and signs each reads.
 TEST(JudgeBlock, KeepsEachBreakForItsReason) {
+    // Lines that each leave room for the next word, the first not short.
+    const std::string roomy =
+        "Down by the river we wander\nOver the hills we go\nUnder a sky of gray\nAll of us\n";
     const RuleRow rows[] = {
         {"a numbered item", greedy, "Do this:\n1. Install the package\n", {list_item}},
         {"a lettered item after punctuation, though it would not fit", greedy,
@@ -133,6 +145,10 @@ TEST(JudgeBlock, KeepsEachBreakForItsReason) {
          "CHAPTER ONE\nIt was a dark and stormy night\nand the rain fell\n", {fits, join}},
         {"nearly greedy: a fitting word alone proves nothing", nearly_greedy,
          "It was a dark and stormy\nNight came\n", {join}},
+        {"nearly greedy: room after every line, as prose seldom leaves, keeps the breaks",
+         nearly_greedy_at(40, 50), roomy, {fits, fits, fits}},
+        {"but not where prose leaves room that often", nearly_greedy_at(40, 300), roomy,
+         {join, short_before_capital, short_before_capital}},
         {"nearly greedy: a short line before a capital", nearly_greedy,
          "It was late.\nThen they slept all through\nthe night\n",
          {short_before_capital, join}},
@@ -177,6 +193,10 @@ TEST(JudgeBlock, KeepsEachBreakForItsReason) {
          "It was late when they came\nand the night was cold and\nstill as stone, and so on.\n"
          "Then they slept\n",
          {join, join, join}},
+        {"short lines with room to spare were filled to no narrower width",
+         TextLayout{.width = 40, .wrapped = true, .wrap_floor = 30},
+         "Old roads\nBy the water we wait\nand the wind\nor the rain goes\nAll of it stays\n",
+         {short_lines, short_lines, short_lines, short_lines}},
         {"a label that starts many lines marks rows", greedy,
          "A.1.  Introduction to it all\nA.2.  Constants of Interest\nA.3.  The cases\n",
          {row, row}},
@@ -393,6 +413,39 @@ TEST(FinishLayout, LearnsTheTextsStyle) {
         EXPECT_EQ(layout.room_to_spare, want.room_to_spare);
         EXPECT_EQ(layout.long_blocks, want.long_blocks);
         EXPECT_EQ(layout.speakers, want.speakers);
+    }
+}
+
+// A short text where only two wrapped lines reach the width, beyond the
+// rest: they are wrapped lines, not strays, unless some word would have
+// fit at their width.
+TEST(FinishLayout, TakesTheWidthOfFewFullLines) {
+    const std::int32_t width = 60;
+    const struct {
+        const char* name;
+        bool fitting_word;  // one line's next word would end at the width
+        std::int32_t found;
+    } rows[] = {
+        {"greedy at their width", false, width},
+        {"a word that would have fit there", true, width - 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string text;
+        std::size_t first_word = 4;
+        for (int i = 0; i < 30; ++i) {
+            const std::int32_t columns = i == 5 || i == 20 ? width : 50 + i % 9;
+            std::string line(first_word, 'a');
+            while (columns - static_cast<std::int32_t>(line.size()) > 5) line += " bcd";
+            line += ' ';
+            line.append(static_cast<std::size_t>(columns) - line.size(), 'e');
+            text += line + "\n";
+            // Greedy wrapping at the width leaves no room for the next word.
+            const std::int32_t room = width - columns - (row.fitting_word && i == 10 ? 1 : 0);
+            first_word = static_cast<std::size_t>(std::max(room, 1));
+        }
+        text += "the end\n";
+        EXPECT_EQ(layout_of(text).width, row.found);
     }
 }
 

@@ -107,10 +107,19 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     // The width the lines were wrapped to: the text's, unless enough of
     // them are plainly wrapped, as in prose, and all of those crowd up to a
     // narrower width, as greedy wrapping does.
-    const bool narrower = wrapped >= static_cast<std::size_t>(tuning.least_block_wraps) &&
-                          at_least(wrapped, breaks, tuning.block_wraps_share) &&
-                          widest_wrapped - narrowest_wrapped <= tuning.band_span &&
-                          widest_wrapped < layout.width;
+    bool narrower = wrapped >= static_cast<std::size_t>(tuning.least_block_wraps) &&
+                    at_least(wrapped, breaks, tuning.block_wraps_share) &&
+                    widest_wrapped - narrowest_wrapped <= tuning.band_span &&
+                    widest_wrapped < layout.width;
+    // Lines filled to that width leave no room for the next word but where
+    // a paragraph ends; short lines that leave room after many of them
+    // (verse, a list) were not filled to any width.
+    if (narrower) {
+        std::size_t fitting = 0;
+        for (std::size_t i = 0; i < breaks; ++i)
+            fitting += would_fit(lines[i], lines[i + 1], widest_wrapped, layout);
+        narrower = !at_least(fitting, breaks, tuning.fitting_block);
+    }
     signs.width = narrower ? widest_wrapped : layout.width;
 
     // A quote set narrower: indented deeper than the body, alike, and every
@@ -150,6 +159,13 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     // A block of short lines: contents, an address, a heading over two lines.
     signs.short_lines = all_short && !signs.ragged;
     signs.fitting = breaks >= 2 && at_least(fitting, breaks, tuning.fitting_block);
+    // Room after every line, where prose at the text's rate of fitting
+    // words would leave it after all of them too seldom to be chance.
+    if (fitting == breaks) {
+        double chance = 1;
+        for (std::size_t i = 0; i < breaks; ++i) chance *= layout.fit_per_mille / 1000.0;
+        signs.all_fitting = chance * tuning.chance_fits.of < tuning.chance_fits.parts;
+    }
     // Verse: nearly every line starts with a capital, hardly any with a
     // small letter, and many end in punctuation.
     signs.verse = count >= static_cast<std::size_t>(tuning.least_verse_lines) &&
@@ -224,6 +240,12 @@ Verdict judge_break(const LineFacts& a, const LineFacts& b, bool a_starts,
     // letter only in a block that is not prose.
     const bool greedy = layout.wrapping == Wrapping::greedy && !block.ragged;
     if (fits && greedy && (!b_small || block.fitting)) return Verdict::fits;
+    // Where lines were filled nearly greedily, a word that would have fit
+    // tells in a block where it does so after every line, before any but
+    // a small letter.
+    if (fits && layout.wrapping == Wrapping::nearly_greedy && block.all_fitting &&
+        !block.ragged && !b_small)
+        return Verdict::fits;
     if (a.hyphen_end || b_small) return Verdict::join;
     // A title over a shorter one: their longer words all capitalised.
     if (a.title_words >= tuning.title_words && b.title_words >= tuning.title_words - 1 &&

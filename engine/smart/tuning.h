@@ -101,6 +101,11 @@ struct Tuning {
 
     // ------------------------------------------------------ the rule
 
+    // A block whose every line leaves room for the next word, where prose
+    // lines do so this seldom by chance or less, is no prose filled to the
+    // width: among a book's thousand or so blocks, about one would pass.
+    Share chance_fits{1, 1000};
+
     // A quote set narrower than the body leaves at least this many columns
     // free on every line; so does a line that ends early in greedy text.
     std::int32_t narrow_margin = 10;
