@@ -276,20 +276,6 @@ void estimate_from_wrapped_lines(const SmartScan& scan, std::int64_t pairs, Text
     const std::int32_t limit = limit_of(scan.wrap_widths, pairs);
     const std::int32_t top = band_top(scan.wrap_widths, pairs, band, beyond);
     layout.width = std::max(limit > top + tuning.band_span ? top : limit, tuning.narrowest_width);
-    // Lines up to a long word past the limit are wrapped lines after all,
-    // not strays, when wrapping at their width explains them: no plainly
-    // wrapped line would have taken its next word had the width been
-    // theirs (as in a short text, where few lines happen to reach the width).
-    if (limit == layout.width) {
-        const std::int32_t reach = std::min(limit + tuning.long_word, max_tallied_width);
-        for (std::int32_t width = limit + 1; width <= reach; ++width) {
-            std::int64_t fitting = 0;
-            for (std::int32_t indent = 0; indent < tallied_indents; ++indent)
-                fitting += scan.single_spaced_need[indent][width];
-            if (fitting > 0) break;
-            if (scan.wrap_widths[width] > 0) layout.width = width;
-        }
-    }
     layout.wrapped = smart::at_least(low_end_of(scan.wrap_widths, pairs, tuning.crowding_per_cent),
                                      layout.width, tuning.crowding_reach);
     if (!layout.wrapped) layout.width = 0;

@@ -107,19 +107,10 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     // The width the lines were wrapped to: the text's, unless enough of
     // them are plainly wrapped, as in prose, and all of those crowd up to a
     // narrower width, as greedy wrapping does.
-    bool narrower = wrapped >= static_cast<std::size_t>(tuning.least_block_wraps) &&
-                    at_least(wrapped, breaks, tuning.block_wraps_share) &&
-                    widest_wrapped - narrowest_wrapped <= tuning.band_span &&
-                    widest_wrapped < layout.width;
-    // Lines filled to that width leave no room for the next word but where
-    // a paragraph ends; short lines that leave room after many of them
-    // (verse, a list) were not filled to any width.
-    if (narrower) {
-        std::size_t fitting = 0;
-        for (std::size_t i = 0; i < breaks; ++i)
-            fitting += would_fit(lines[i], lines[i + 1], widest_wrapped, layout);
-        narrower = !at_least(fitting, breaks, tuning.fitting_block);
-    }
+    const bool narrower = wrapped >= static_cast<std::size_t>(tuning.least_block_wraps) &&
+                          at_least(wrapped, breaks, tuning.block_wraps_share) &&
+                          widest_wrapped - narrowest_wrapped <= tuning.band_span &&
+                          widest_wrapped < layout.width;
     signs.width = narrower ? widest_wrapped : layout.width;
 
     // A quote set narrower: indented deeper than the body, alike, and every
@@ -160,11 +151,20 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     signs.short_lines = all_short && !signs.ragged;
     signs.fitting = breaks >= 2 && at_least(fitting, breaks, tuning.fitting_block);
     // Room after every line, where prose at the text's rate of fitting
-    // words would leave it after all of them too seldom to be chance.
+    // words would leave it after all of them too seldom to be chance, and
+    // lines that do not crowd up to a width of their own, as a paragraph
+    // filled narrower (in capitals, say, so that no small letter shows
+    // it) does.
     if (fitting == breaks) {
         double chance = 1;
-        for (std::size_t i = 0; i < breaks; ++i) chance *= layout.fit_per_mille / 1000.0;
-        signs.all_fitting = chance * tuning.chance_fits.of < tuning.chance_fits.parts;
+        std::int32_t widest_fitting = 0, narrowest_fitting = long_line_width;
+        for (std::size_t i = 0; i < breaks; ++i) {
+            chance *= layout.fit_per_mille / 1000.0;
+            widest_fitting = std::max(widest_fitting, lines[i].width);
+            narrowest_fitting = std::min(narrowest_fitting, lines[i].width);
+        }
+        signs.all_fitting = chance * tuning.chance_fits.of < tuning.chance_fits.parts &&
+                            widest_fitting - narrowest_fitting > tuning.band_span;
     }
     // Verse: nearly every line starts with a capital, hardly any with a
     // small letter, and many end in punctuation.

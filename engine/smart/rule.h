@@ -43,7 +43,8 @@ struct BlockSigns {
     // plainly wrapped lines crowd up to less (a paragraph filled narrower).
     std::int32_t width = 0;
     bool fitting = false;      // at least half its breaks leave room for the next word
-    // All its breaks leave room for the next word, as prose does seldom by chance.
+    // All its breaks leave room for the next word, as prose does seldom by
+    // chance, and its lines are not filled to a width of their own.
     bool all_fitting = false;
     bool ragged = false;       // prose set narrower and filled unevenly
     std::uint16_t row_label = 0;  // a label (LineFacts::label) that starts many of its lines
