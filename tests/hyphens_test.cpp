@@ -92,7 +92,27 @@ TEST(WordCounts, KeepsEachWordsCount) {
         SCOPED_TRACE(word(i));
         EXPECT_EQ(counts.count(word(i)), static_cast<std::uint32_t>(3 - i % 3));
     }
+    // Past a cap on the words told apart, only those already counted count on.
+    counts.add("b", 5000);
+    counts.add(word(0), 5000);
+    EXPECT_EQ(counts.size(), 5000u);
     EXPECT_EQ(counts.count("b"), 0u);
+    EXPECT_EQ(counts.count(word(0)), 4u);
+}
+
+// A text of more different words than any book, as random strings are:
+// the vocabulary, and so its memory, stops growing at its cap.
+TEST(Vocabulary, TellsApartAtMostItsCapOfWords) {
+    std::string text;
+    for (std::size_t i = 0; i < max_text_words + 1000; ++i) {
+        std::size_t n = i;
+        do {
+            text += static_cast<char>('a' + n % 26);
+            n /= 26;
+        } while (n != 0);
+        text += i % 10 == 9 ? '\n' : ' ';
+    }
+    EXPECT_EQ(scanned(text).vocabulary.words.size(), max_text_words);
 }
 
 TEST(Vocabulary, StyleFromTheSplitWordsItResolves) {

@@ -18,7 +18,7 @@ void count_word(WordCounts& counts, std::string_view word) {
     if (word.size() > longest_word) return;
     char lowered[longest_word];
     for (std::size_t i = 0; i < word.size(); ++i) lowered[i] = lower(word[i]);
-    counts.add(std::string_view(lowered, word.size()));
+    counts.add(std::string_view(lowered, word.size()), max_text_words);
 }
 
 // "first-second", lower-cased, into `scratch`.
@@ -47,10 +47,7 @@ void add_line_words(Vocabulary& vocabulary, std::string_view line, const LineFac
         while (i < body.size() && is_letter(body[i])) ++i;
         const std::string_view split =
             compound_of(vocabulary.open_half, body.substr(0, i), scratch);
-        if (split.size() <= longest_word &&
-            (vocabulary.splits.size() < max_split_words || vocabulary.splits.count(split) != 0)) {
-            vocabulary.splits.add(split);
-        }
+        if (split.size() <= longest_word) vocabulary.splits.add(split, max_split_words);
     }
     vocabulary.open_half.clear();
     // The first half of a word split at this line's end waits for the next.
@@ -70,7 +67,7 @@ void add_line_words(Vocabulary& vocabulary, std::string_view line, const LineFac
         }
         count_word(vocabulary.words, word);
         if (!before.empty() && before.size() + word.size() < longest_word) {
-            vocabulary.words.add(compound_of(before, word, scratch));
+            vocabulary.words.add(compound_of(before, word, scratch), max_text_words);
         }
         const bool hyphen_next =
             i + 1 < body.size() && body[i] == '-' && is_letter(body[i + 1]);

@@ -61,6 +61,12 @@ inline constexpr std::size_t longest_word = 64;
 // Split words told apart for the style and for a word list: a book has a
 // few thousand at most; more only repeat what those show.
 inline constexpr std::size_t max_split_words = std::size_t{1} << 16;
+// Different words told apart, so that the vocabulary's memory stays
+// bounded whatever the text (50 MiB for short words, about 100 MiB at most
+// for long ones): a long novel has some 20,000 and a shelf of books a few
+// hundred thousand. Past this (random strings, say) only the words already
+// counted count on.
+inline constexpr std::size_t max_text_words = std::size_t{1} << 19;
 
 // Adds the words of a line to the vocabulary (every line in order, blank
 // ones too: a blank line ends a split word).

@@ -8,8 +8,8 @@
 // the whole text. Then it streams the lines through the break rule of
 // engine/smart/join.h. A file is read twice for that; a stream's first
 // 8 MiB are held in memory, learnt from (the vocabulary too) and joined
-// ahead of the rest. Memory stays bounded whatever the size, apart from the
-// vocabulary.
+// ahead of the rest. Memory stays bounded whatever the size, the
+// vocabulary's too (it tells apart at most max_text_words different words).
 #pragma once
 
 #include <cstdint>

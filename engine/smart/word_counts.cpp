@@ -33,7 +33,7 @@ const WordCounts::Slot* WordCounts::find(std::string_view word, std::uint64_t ha
     }
 }
 
-void WordCounts::add(std::string_view word) {
+void WordCounts::add(std::string_view word, std::size_t most_words) {
     if (word.size() > UINT8_MAX) return;
     if (slots_.empty()) slots_.resize(first_slots);
     const std::uint64_t hash = hash_of(word);
@@ -42,6 +42,7 @@ void WordCounts::add(std::string_view word) {
         if (slot.count < UINT32_MAX) ++slot.count;
         return;
     }
+    if (words_ >= most_words) return;
     slot.hash = hash;
     slot.count = 1;
     slot.size = static_cast<std::uint8_t>(word.size());

@@ -15,8 +15,9 @@ namespace parafold::smart {
 
 class WordCounts {
 public:
-    // Counts one more occurrence of `word` (at most 255 bytes).
-    void add(std::string_view word);
+    // Counts one more occurrence of `word` (at most 255 bytes); a word not
+    // yet counted only while fewer than `most_words` are.
+    void add(std::string_view word, std::size_t most_words = SIZE_MAX);
     // How often `word` was counted; 0 if never.
     std::uint32_t count(std::string_view word) const;
     std::size_t size() const { return words_; }
