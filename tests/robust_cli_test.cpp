@@ -79,6 +79,7 @@ TEST(CliBadInputs, FailClearlyAndTouchNothing) {
         {"empty input path", "''", failed("", testing::cant_find)},
         {"folder as input", "folder", failed("folder", testing::cant_find)},
         {"folder as input, e-reader road", "-2 folder", failed("folder", testing::cant_find)},
+        {"folder as input, --smart", "--smart folder", failed("folder", testing::cant_find)},
         {"input path of 5,000 characters", long_name, failed(long_name, testing::cant_find)},
         {"output in a missing folder", "-o no/out.txt in.txt", failed("in.txt", testing::cant_create)},
         {"folder as output", "-o folder in.txt", failed("in.txt", testing::cant_create)},

@@ -95,6 +95,15 @@ Failure write_failure(const FileEnd& end, Failure otherwise) {
 Failure open_filter_input(const char* path, const char* mode, const char* output_path,
                           FileEnd& end) {
     if (!open_end(path, mode, "rb", stdin, end)) return open_failure(end, Failure::cant_find_input);
+    // A folder opens for reading on some systems, and only its first read
+    // fails: it is no input file to find, whatever the mode.
+    if (!end.stream) {
+        const FileIdentity opened = identity_of(end.file);
+        if (opened.known && !opened.regular) {
+            close_end(end);
+            return Failure::cant_find_input;
+        }
+    }
     if (output_path && ends_are_one_file(path, output_path)) {
         close_end(end);
         return Failure::output_is_input;
