@@ -162,6 +162,7 @@ const char* name_of(Failure failure) {
         case Failure::out_of_memory: return "out_of_memory";
         case Failure::reader_left: return "reader_left";
         case Failure::too_many_open_files: return "too_many_open_files";
+        case Failure::output_busy: return "output_busy";
         case Failure::output_taken: return "output_taken";
     }
     return nullptr;

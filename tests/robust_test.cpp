@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include "tests/reference_join.h"
 #include "tests/robust_support.h"
 #include "tests/test_files.h"
+#include "tests/work_dir.h"
 #include "ui/pipeline.h"
 
 namespace parafold {
@@ -153,6 +155,45 @@ TEST(NoDescriptors, RunsFailSayingSo) {
         ASSERT_TRUE(child.ran) << child.why;
         EXPECT_EQ(child.outcome.status, static_cast<int>(Failure::too_many_open_files));
         EXPECT_FALSE(exists(out));
+    }
+}
+
+// An output that another run is writing (here: this process holds it as
+// every run does) is left to it: each road fails saying so, leaves the
+// file as it is, and runs once it is free. A temporary file held so is one
+// that another run in the folder changes.
+TEST(OutputBusy, RunsLeaveItToTheRunWritingIt) {
+    testing::WorkDir dir;
+    write_file("in.txt", sample);
+    const std::string in = "in.txt", out = "out.txt";
+    const struct {
+        const char* what;
+        std::string held;
+        std::function<Failure()> run;
+        Failure busy;
+    } rows[] = {
+        {"the filter", out, [&] { return reflow(in, out); }, Failure::output_busy},
+        {"the reading-quality unwrap", out,
+         [&] { return smart_reflow_between(in.c_str(), out.c_str(), {}).failure; },
+         Failure::output_busy},
+        {"the e-reader road", out,
+         [&] { return run_pipeline(ereader_request(in, out, false)).failure; },
+         Failure::output_busy},
+        {"the e-reader road's first temporary file", "parafoldtemp.txt",
+         [&] { return run_pipeline(ereader_request(in, out, false)).failure; },
+         Failure::temp_files_changed},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        write_file(out, "another run's text\n");
+        write_file(row.held, "another run's text\n");
+        const int held = open(row.held.c_str(), O_WRONLY);
+        ASSERT_GE(held, 0);
+        ASSERT_EQ(flock(held, LOCK_EX), 0);
+        EXPECT_EQ(row.run(), row.busy);
+        EXPECT_EQ(read_file(out), "another run's text\n");
+        close(held);
+        EXPECT_EQ(row.run(), Failure::none);
     }
 }
 

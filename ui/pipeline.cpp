@@ -245,11 +245,15 @@ Failure reshape_through_temp_files(const ProcessRequest& request, bool& breaks_k
                                    Failure::cant_read_input,
                                    Failure::cant_write_first_temp,
                                    Failure::cant_write_first_temp};
+    // A temporary file that another run is writing is one changed by it.
+    auto in_temp_file = [](Failure failure) {
+        return failure == Failure::output_busy ? Failure::temp_files_changed : failure;
+    };
     Failure failure = hand_over(into_first_temp, nullptr, &given_to_filter, first_temp.get());
-    if (failure != Failure::none) return failure;
+    if (failure != Failure::none) return in_temp_file(failure);
 
     const Joined joined = join_temp_files(options, *first_temp);
-    if (joined.filter.failure != Failure::none) return joined.filter.failure;
+    if (joined.filter.failure != Failure::none) return in_temp_file(joined.filter.failure);
     if (!(joined.filter.read == given_to_filter) || !joined.filter.read_alike) {
         return Failure::temp_files_changed;
     }

@@ -25,6 +25,8 @@ enum class Failure {
     too_many_open_files,    // the process or the system may open no more files
     // The command line's own:
     output_taken,  // an earlier input of the same command has this output file too
+    // Any road's, numbered after the others, which keep their numbers:
+    output_busy,  // another run is writing the output file
 };
 
 namespace failure_text {
@@ -51,6 +53,9 @@ inline constexpr const char* temp_files_changed =
 inline constexpr const char* out_of_memory = "Sorry, not enough memory to hold the whole text.\n";
 inline constexpr const char* reader_left =
     "Sorry, the reader of the output closed the pipe before the end of the text.\n";
+inline constexpr const char* output_busy =
+    "Sorry, another run is writing the output file. Wait for it to end, or choose another "
+    "output file.\n";
 inline constexpr const char* too_many_open_files =
     "Sorry, too many files are open: the system lets this run open no more.\n";
 inline constexpr const char* output_taken =
@@ -80,6 +85,7 @@ constexpr const char* text_of(Failure failure) {
         case Failure::out_of_memory: return failure_text::out_of_memory;
         case Failure::reader_left: return failure_text::reader_left;
         case Failure::too_many_open_files: return failure_text::too_many_open_files;
+        case Failure::output_busy: return failure_text::output_busy;
         case Failure::output_taken: return failure_text::output_taken;
     }
     return "";

@@ -13,6 +13,7 @@
 #endif
 
 #include "engine/io/file_identity.h"
+#include "engine/io/sole_writer.h"
 
 namespace parafold {
 namespace {
@@ -41,7 +42,9 @@ bool open_end(const char* path, const char* mode, const char* stream_mode, std::
     end.standard = is_standard(path);
     end.stream = names_stream(path);
     end.file = end.standard ? standard_stream(standard)
-                            : std::fopen(path, end.stream ? stream_mode : mode);
+               : end.stream ? std::fopen(path, stream_mode)
+               : standard == stdout ? open_sole_writer(path, mode)
+                                    : std::fopen(path, mode);
     if (!end.file) {
         end.error = errno;
         return false;
@@ -85,6 +88,7 @@ bool ends_are_one_file(const char* input_path, const char* output_path) {
 }
 
 Failure open_failure(const FileEnd& end, Failure otherwise) {
+    if (end.error == EBUSY) return Failure::output_busy;
     return end.error == EMFILE || end.error == ENFILE ? Failure::too_many_open_files : otherwise;
 }
 

@@ -33,8 +33,8 @@ struct FileEnd {
     int error = 0;          // why it last failed to open, write or close (errno); 0: never
 };
 
-// The failure to report for an end that could not be opened: the process
-// may open no more files, or else `otherwise`.
+// The failure to report for an end that could not be opened: another run
+// writes the output, the process may open no more files, or else `otherwise`.
 Failure open_failure(const FileEnd& end, Failure otherwise);
 
 // The failure to report for an output that could not be written: it is a
@@ -66,7 +66,8 @@ bool ends_are_one_file(const char* input_path, const char* output_path);
 Failure open_filter_input(const char* path, const char* mode, const char* output_path,
                           FileEnd& end);
 
-// Opens the output (with `mode` when it is not a stream), unbuffered.
+// Opens the output (with `mode` when it is not a stream), unbuffered; a
+// file only once no other run writes it (see engine/io/sole_writer.h).
 Failure open_filter_output(const char* path, const char* mode, FileEnd& end);
 
 // Closes an end (standard input is left as it is, standard output only

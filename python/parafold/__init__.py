@@ -283,7 +283,8 @@ def unwrap_file(src: PathArg, dst: Optional[PathArg] = None, *, columns: Columns
         inputs = {Failure.cant_find_input: src, Failure.cant_read_input: src}
         output = dst if dst is not None else result
         outputs = {f: output for f in (Failure.output_is_input, Failure.cant_create_output,
-                                       Failure.cant_write_output, Failure.reader_left)}
+                                       Failure.cant_write_output, Failure.reader_left,
+                                       Failure.output_busy)}
         _raise_failure(raw, {**inputs, **outputs})
     if breaks_kept:
         _warn_not_wrapped()

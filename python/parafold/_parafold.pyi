@@ -22,9 +22,7 @@ class Failure(enum.IntEnum):
     reader_left: int
     too_many_open_files: int
     output_taken: int
-    reader_left: int
-    too_many_open_files: int
-    output_taken: int
+    output_busy: int
 
 class WidthRule(enum.IntEnum):
     given: int

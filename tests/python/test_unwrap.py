@@ -2,6 +2,7 @@
 their types, their failures and the interpreter they leave free."""
 
 import doctest
+import fcntl
 import os
 import pathlib
 import pickle
@@ -165,6 +166,8 @@ FAILING = [
     ("output on a full device", "book.txt", "/dev/full", {}, "cant_write_output", "dst"),
     ("output on a full device, e-reader road", "book.txt", "/dev/full", {"indent": True},
      "cant_write_output", "dst"),
+    ("output another run is writing", "book.txt", "busy.txt", {"smart": True}, "output_busy",
+     "dst"),
 ]
 
 
@@ -178,6 +181,9 @@ def test_failures_raise_and_keep_files(tmp_path, monkeypatch, cli, name, src, ds
     (tmp_path / "folder").mkdir()
     os.link(tmp_path / "book.txt", tmp_path / "hard.txt")
     (tmp_path / "soft.txt").symlink_to("book.txt")
+    (tmp_path / "busy.txt").write_bytes(b"another run's text\n")
+    busy = open(tmp_path / "busy.txt", "ab")  # held as a run that writes it holds it
+    fcntl.flock(busy, fcntl.LOCK_EX)
     before = _snapshot(tmp_path)
 
     with pytest.raises(parafold.FileError) as raised:
@@ -249,3 +255,4 @@ def test_explain_and_layout_say_what_the_command_line_says(tmp_path, cli, name):
     assert explained.layout == found
     width = f"layout: width {found.width} " if found.wrapped else "layout: not hard-wrapped"
     assert width in report
+
