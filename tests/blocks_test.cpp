@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <random>
 #include <string>
 #include <string_view>
@@ -132,6 +133,7 @@ TEST(WriteBehind, WritesEveryByteInOrderAndNothingAfterAFailure) {
         std::vector<std::size_t> writes;  // sizes written, one after another
         int fails_at;                     // the write below that fails; -1: none
         bool finishes = true;
+        bool throws = false;              // it fails by throwing (memory ran out below)
     };
     const Row rows[] = {
         {{}, -1},                       // nothing: no write below at all
@@ -143,6 +145,8 @@ TEST(WriteBehind, WritesEveryByteInOrderAndNothingAfterAFailure) {
         {{100}, 1},                     // the last block, at finish
         {{1000, 1000}, -1, false},      // given up
         {{1000, 1000}, 2, false},       // given up after a failure
+        {{1000, 1000, 1000}, 4, true, true},  // a write that throws, on the thread
+        {{100}, 1, true, true},               // the last block's, at finish
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << "failing write " << row.fails_at << ", "
@@ -156,14 +160,18 @@ TEST(WriteBehind, WritesEveryByteInOrderAndNothingAfterAFailure) {
         int below_finished = 0;
         BlockSink below{[&](const char* data, std::size_t size) {
                             below_writes.push_back(size);
-                            if (static_cast<int>(below_writes.size()) - 1 == row.fails_at) return false;
+                            if (static_cast<int>(below_writes.size()) - 1 == row.fails_at) {
+                                if (row.throws) throw std::bad_alloc();
+                                return false;
+                            }
                             below_got.append(data, size);
                             return true;
                         },
                         [&] { return ++below_finished == 1; }};
         bool all_taken = true;
         bool finished = false;
-        {
+        bool thrown = false;
+        try {
             BlockSink behind = write_behind(below, block);
             std::size_t at = 0;
             for (const std::size_t size : row.writes) {
@@ -171,7 +179,10 @@ TEST(WriteBehind, WritesEveryByteInOrderAndNothingAfterAFailure) {
                 at += size;
             }
             if (row.finishes) finished = behind.finish();
+        } catch (const std::bad_alloc&) {
+            thrown = true;
         }
+        EXPECT_EQ(thrown, row.throws);
         const bool fails = row.fails_at >= 0 || !row.finishes;
         EXPECT_EQ(finished, !fails);
         EXPECT_EQ(below_finished, fails ? 0 : 1);

@@ -4,11 +4,13 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "engine/io/threads.h"
 
 #ifdef PARAFOLD_HAS_THREADS
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -52,6 +54,10 @@ struct Behind {
     std::mutex lock;
     std::condition_variable handed, written;
     bool ending = false;  // no block comes after those queued
+    // What a write below threw on the writer's thread (memory running out
+    // in a layer below, say), thrown again on the caller's, as a write on
+    // the caller's own thread would have thrown it.
+    std::exception_ptr thrown;
     std::thread writer;
 
     // Given up without finish(): the writer still writes what was handed
@@ -67,8 +73,15 @@ struct Behind {
             if (queued == 0) return;
             Block& block = blocks[first];
             held.unlock();
-            const bool wrote = below.write(block.bytes.data, block.size);
+            bool wrote = false;
+            std::exception_ptr caught;
+            try {
+                wrote = below.write(block.bytes.data, block.size);
+            } catch (...) {
+                caught = std::current_exception();
+            }
             held.lock();
+            if (caught) thrown = caught;
             block.size = 0;
             first = (first + 1) % ring_blocks;
             --queued;
@@ -94,7 +107,13 @@ struct Behind {
         handed.notify_one();
         written.wait(held, [this] { return queued < ring_blocks || failed; });
         fill = (fill + 1) % ring_blocks;
+        if (thrown) std::rethrow_exception(std::exchange(thrown, nullptr));
         return !failed;
+    }
+
+    // Throws on the caller's thread what a write threw on the writer's.
+    void rethrow() {
+        if (thrown) std::rethrow_exception(std::exchange(thrown, nullptr));
     }
 
     // Waits until the writer wrote every block handed over and has ended.
@@ -111,6 +130,7 @@ struct Behind {
 #else
     bool hand_over() { return write_here(); }
     bool end_writer() { return !failed; }
+    void rethrow() {}
 #endif
 
     // Writes the block being filled on the caller's thread.
@@ -145,7 +165,9 @@ struct Behind {
     }
 
     bool finish() {
-        if (!end_writer()) return false;
+        const bool ended = end_writer();
+        rethrow();
+        if (!ended) return false;
         if (filling().size != 0 && !write_here()) return false;
         return !below.finish || below.finish();
     }

@@ -179,6 +179,15 @@ def _path_bytes(path: PathArg, what: str) -> bytes:
     return b"./-" if name == b"-" else name
 
 
+def _run_text(data, options):
+    # Memory may also run out where the run's output is made or handed
+    # over, outside the run itself: that is the same failure.
+    try:
+        return _parafold.run_text(data, options)
+    except MemoryError as error:
+        raise OutOfMemory() from error
+
+
 def _raise_failure(raw, paths: dict) -> None:
     failure = Failure(raw.name)
     if failure is Failure.out_of_memory:
@@ -235,7 +244,7 @@ def unwrap(text, *, columns=None, smart=False, dehyphenate=False, two_lines=Fals
     """
     options = _run_options(columns, smart, dehyphenate, two_lines, indent)
     data = _text_bytes(text)
-    raw, joined, breaks_kept = _parafold.run_text(data, options)
+    raw, joined, breaks_kept = _run_text(data, options)
     if raw != _parafold.Failure.none:
         _raise_failure(raw, {})
     if breaks_kept:
@@ -401,7 +410,7 @@ def explain(text: Text, *, columns: Optional[int] = None) -> Explanation:
     options = _run_options(columns, True, False, False, False)
     options.explain = True
     data = _text_bytes(text)
-    raw, said, _ = _parafold.run_text(data, options)
+    raw, said, _ = _run_text(data, options)
     if raw != _parafold.Failure.none:
         _raise_failure(raw, {})
     report = said.decode("utf-8", "replace")

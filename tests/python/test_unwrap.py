@@ -256,3 +256,32 @@ def test_explain_and_layout_say_what_the_command_line_says(tmp_path, cli, name):
     width = f"layout: width {found.width} " if found.wrapped else "layout: not hard-wrapped"
     assert width in report
 
+
+# Run in a process of its own, its address space capped a little above what
+# it holds once the text is made: memory runs out while the output is made.
+MEMORY_SCRIPT = textwrap.dedent("""
+    import resource, sys, parafold
+    text = bytes.fromhex(sys.argv[1]) * int(sys.argv[2])
+    indent, spare = sys.argv[3] == "indent", int(sys.argv[4]) << 20
+    with open("/proc/self/status") as status:
+        in_use = next(int(line.split()[1]) << 10 for line in status
+                      if line.startswith("VmSize:"))
+    resource.setrlimit(resource.RLIMIT_AS, (in_use + spare, in_use + spare))
+    try:
+        parafold.unwrap(text, indent=indent)
+        print("unwrapped")
+    except parafold.OutOfMemory:
+        print("OutOfMemory")
+""")
+
+
+@pytest.mark.parametrize("name,line,times,indent,spare", [
+    # The output outgrows the room made for it, on the thread that writes it.
+    ("output grows on its thread", "610a", 50_000_000, "indent", 200),
+    # No room for the output at all.
+    ("no room for the output", "776f726420", 60_000_000, "plain", 60),
+], ids=lambda value: value if isinstance(value, str) and " " in value else "")
+def test_memory_running_out_raises_out_of_memory(name, line, times, indent, spare):
+    ran = subprocess.run([sys.executable, "-c", MEMORY_SCRIPT, line, str(times), indent,
+                          str(spare)], capture_output=True, check=False)
+    assert (ran.returncode, ran.stdout.decode().strip()) == (0, "OutOfMemory"), ran.stderr
