@@ -20,6 +20,15 @@ namespace {
 
 bool is_standard(const char* path) { return std::strcmp(path, standard_stream_path) == 0; }
 
+// Whether the last read or write of `file` failed only because a signal
+// that the process handles came first; its error is then cleared, so that
+// the caller may go on where it stopped.
+bool interrupted(std::FILE* file) {
+    if (!std::ferror(file) || errno != EINTR) return false;
+    std::clearerr(file);
+    return true;
+}
+
 // Standard input and output carry bytes unchanged: on Windows they start in
 // text mode, which would turn LF into CR LF and end input at a Ctrl-Z.
 std::FILE* standard_stream(std::FILE* stream) {
@@ -41,10 +50,14 @@ bool open_end(const char* path, const char* mode, const char* stream_mode, std::
     end = FileEnd{};
     end.standard = is_standard(path);
     end.stream = names_stream(path);
-    end.file = end.standard ? standard_stream(standard)
-               : end.stream ? std::fopen(path, stream_mode)
-               : standard == stdout ? open_sole_writer(path, mode)
-                                    : std::fopen(path, mode);
+    // Opening a FIFO waits for its other end, and a signal that the
+    // process handles (as the Python interpreter does) cuts the wait short.
+    do {
+        end.file = end.standard ? standard_stream(standard)
+                   : end.stream ? std::fopen(path, stream_mode)
+                   : standard == stdout ? open_sole_writer(path, mode)
+                                        : std::fopen(path, mode);
+    } while (!end.file && errno == EINTR);
     if (!end.file) {
         end.error = errno;
         return false;
@@ -142,7 +155,13 @@ Failure close_filter_files(FileEnd& input, FileEnd& output, Failure status) {
 
 BlockSource file_source(FileEnd& end) {
     BlockSource source{[&end](char* block, std::size_t size) {
-                           return std::fread(block, 1, size, end.file);
+                           // A signal handled while a pipe is read cuts the
+                           // read short: it goes on.
+                           std::size_t got = 0;
+                           for (;;) {
+                               got += std::fread(block + got, 1, size - got, end.file);
+                               if (got == size || !interrupted(end.file)) return got;
+                           }
                        },
                        [&end] { return std::ferror(end.file) != 0; },
                        {}};
@@ -154,7 +173,12 @@ BlockSource file_source(FileEnd& end) {
 
 BlockSink file_sink(FileEnd& end) {
     return {[&end](const char* data, std::size_t size) {
-                if (size == 0 || std::fwrite(data, 1, size, end.file) == size) return true;
+                std::size_t put = 0;
+                for (;;) {
+                    put += std::fwrite(data + put, 1, size - put, end.file);
+                    if (put == size) return true;
+                    if (!interrupted(end.file)) break;
+                }
                 end.error = errno;
                 return false;
             },

@@ -285,3 +285,45 @@ def test_memory_running_out_raises_out_of_memory(name, line, times, indent, spar
     ran = subprocess.run([sys.executable, "-c", MEMORY_SCRIPT, line, str(times), indent,
                           str(spare)], capture_output=True, check=False)
     assert (ran.returncode, ran.stdout.decode().strip()) == (0, "OutOfMemory"), ran.stderr
+
+
+# Run in a process of its own, which handles a timer's signal every 10 ms
+# as Python programs with a profiler or an alarm do: a read, write or open
+# of a pipe that waits is cut short by it, and must go on.
+SIGNAL_SCRIPT = textwrap.dedent("""
+    import os, signal, subprocess, sys, parafold
+    folder, side = sys.argv[1], sys.argv[2]
+    fifo, plain = os.path.join(folder, "fifo"), os.path.join(folder, "plain.txt")
+    os.mkfifo(fifo)
+    lines = b"a line of words that were wrapped at a width\\n" * 200
+    # The other end of the pipe, slow: it writes or reads a piece every 20 ms.
+    slowly = ("import sys, time\\n"
+              "with open(sys.argv[1], sys.argv[2]) as pipe:\\n"
+              "    for _ in range(20):\\n"
+              "        time.sleep(0.02)\\n"
+              "        pipe.write(%r) if sys.argv[2] == 'wb' else pipe.read(16384)\\n"
+              "    pipe.read() if sys.argv[2] == 'rb' else None\\n" % lines)
+    with open(plain, "wb") as text:
+        text.write(lines * 20)
+    source, target = (fifo, plain) if side == "input" else (plain, fifo)
+    signal.signal(signal.SIGALRM, lambda *_: None)
+    signal.setitimer(signal.ITIMER_REAL, 0.01, 0.01)
+    other = subprocess.Popen([sys.executable, "-c", slowly, fifo,
+                              "wb" if side == "input" else "rb"])
+    try:
+        parafold.unwrap_file(source, target)
+        print("unwrapped")
+    except parafold.Error as error:
+        print(error.failure.name)
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        other.kill()
+        other.wait()
+""")
+
+
+@pytest.mark.parametrize("side", ["input", "output"])
+def test_signals_do_not_cut_a_pipe_short(tmp_path, side):
+    ran = subprocess.run([sys.executable, "-c", SIGNAL_SCRIPT, str(tmp_path), side],
+                         capture_output=True, check=False, timeout=60)
+    assert (ran.returncode, ran.stdout.decode().strip()) == (0, "unwrapped"), ran.stderr
