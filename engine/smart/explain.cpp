@@ -10,10 +10,15 @@ namespace {
 // Bytes of a line's start that the report shows.
 constexpr std::size_t shown_bytes = 24;
 
+// What parts the fields of a report's line.
+constexpr std::string_view field_separator = " | ";
+
 // The start of a line's body for the report, cut before a UTF-8
-// character's continuation.
+// character's continuation, and before a field separator that the line
+// holds, so that the fields of the report's line can be told apart.
 std::string_view line_start(std::string_view text) {
     std::string_view body = trim_left(text);
+    body = body.substr(0, body.find(field_separator));
     if (body.size() <= shown_bytes) return body;
     std::size_t cut = shown_bytes;
     while (cut > 0 && (static_cast<unsigned char>(body[cut]) & 0xC0) == 0x80) --cut;
@@ -77,9 +82,9 @@ void describe_kept(std::int64_t line, Verdict verdict, std::string_view a, bool 
     report += std::to_string(line);
     report += ": ";
     report += reason_of(verdict);
-    report += " | ";
+    report += field_separator;
     report += a_written ? std::string_view("(long line)") : line_start(a);
-    report += " | ";
+    report += field_separator;
     report += line_start(b);
     report += '\n';
 }

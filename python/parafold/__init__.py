@@ -415,11 +415,10 @@ def explain(text: Text, *, columns: Optional[int] = None) -> Explanation:
         _raise_failure(raw, {})
     report = said.decode("utf-8", "replace")
     blocks, breaks = [], []
-    for line in report.splitlines():
+    for line in report.split("\n"):
         if line.startswith("kept "):
             number, rest = line[5:].split(": ", 1)
-            reason, starts = rest.split(" | ", 1)
-            line_start, next_start = starts.rsplit(" | ", 1)
+            reason, line_start, next_start = rest.split(" | ", 2)
             breaks.append(KeptBreak(int(number), reason, line_start, next_start))
         elif line.startswith("block "):
             span, kind = line[6:].split(": ", 1)

@@ -241,7 +241,7 @@ def test_interpreter_runs_while_a_file_is_unwrapped(tmp_path, road):
 
 
 @pytest.mark.parametrize("name", ["story-lf-64", "story-print-style-60", "story-utf16le-bom-66",
-                                  "story-lone-cr-64",
+                                  "story-lone-cr-64", "story-bars-form-feed-64",
                                   "past-the-sample", "not-wrapped"])
 def test_explain_and_layout_say_what_the_command_line_says(tmp_path, cli, name):
     (tmp_path / "in.txt").write_bytes(TEXTS[name])
@@ -249,8 +249,10 @@ def test_explain_and_layout_say_what_the_command_line_says(tmp_path, cli, name):
     explained = parafold.explain(TEXTS[name])
     told = [f"block {b.first}-{b.last}: {b.kind}" for b in explained.blocks] + \
         [f"kept {k.line}: {k.reason} | {k.line_start} | {k.next_start}" for k in explained.breaks]
-    assert sorted(told) == sorted(line for line in report.splitlines()
+    assert sorted(told) == sorted(line for line in report.split("\n")
                                   if line.startswith(("kept ", "block ")))
+    # Each start stands alone: the fields of a report's line part unmistakably.
+    assert not [k for k in explained.breaks if " | " in k.line_start + k.next_start]
     found = parafold.layout(TEXTS[name])
     assert explained.layout == found
     width = f"layout: width {found.width} " if found.wrapped else "layout: not hard-wrapped"
