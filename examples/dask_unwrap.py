@@ -61,11 +61,12 @@ def unwrap_one(src, dst, options):
         size = 0  # unwrap_file says what is wrong
     temporary = None
     try:
-        folder, name = os.path.split(dst)
+        folder = os.path.dirname(dst)
         os.makedirs(folder, exist_ok=True)
         # Unique to this try on this machine, so that neither a second run
-        # nor another worker can meet it.
-        temporary = os.path.join(folder, f".{name}.{uuid.uuid4().hex}.part")
+        # nor another worker can meet it, and no longer than a name the
+        # folder already holds may be (the output's may use all 255 bytes).
+        temporary = os.path.join(folder, f".{uuid.uuid4().hex}.part")
         parafold.unwrap_file(src, temporary, **options)
         os.replace(temporary, dst)
         return size, None

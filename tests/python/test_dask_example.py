@@ -26,9 +26,12 @@ def make_library(folder):
         path.write_bytes(made[small[n % len(small)]] if n % 4 else story_text(50 + n).encode())
         paths.append(path.relative_to(folder))
     (folder / "UPPER.TXT").write_bytes(made["story-lf-64"])
+    # A name near the system's limit of 255 bytes, its output's no longer.
+    long_name = pathlib.Path("long-" + "x" * 235 + ".txt")
+    (folder / long_name).write_bytes(made["story-lf-64"])
     (folder / "notes.md").write_bytes(b"not a text to unwrap\n")
     (folder / "gone.txt").symlink_to("nowhere.txt")
-    return sorted(paths) + [pathlib.Path("UPPER.TXT")]
+    return sorted(paths + [long_name]) + [pathlib.Path("UPPER.TXT")]
 
 
 @pytest.mark.parametrize("options", [["--smart", "--dehyphenate"], ["-2", "-i", "-c", "60"]],
