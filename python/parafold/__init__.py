@@ -162,6 +162,8 @@ def _run_options(columns: Columns, smart: bool, dehyphenate: bool, two_lines: bo
 def _text_bytes(text: Text):
     if isinstance(text, str):
         return text.encode("utf-8")
+    if isinstance(text, memoryview) and not text.contiguous:
+        return text.tobytes()  # the engine reads bytes side by side
     if isinstance(text, (bytes, bytearray, memoryview)):
         return text
     raise TypeError(f"text must be str or bytes, not {type(text).__name__}")

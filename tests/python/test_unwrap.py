@@ -79,7 +79,8 @@ def test_types_in_and_out(tmp_path, monkeypatch, cli):
     data = text.encode()
     joined = parafold.unwrap(data)
     assert parafold.unwrap(text) == joined.decode()
-    for same in (bytearray(data), memoryview(data)):
+    every_other = memoryview(bytes(b for byte in data for b in (byte, 0)))[::2]
+    for same in (bytearray(data), memoryview(data), every_other):
         assert parafold.unwrap(same) == joined
 
     # The default output path is the command line's, in the type given.
