@@ -13,6 +13,7 @@
 
 #include "engine/reflow/estimate.h"
 #include "engine/io/failure.h"
+#include "engine/io/filter_files.h"
 #include "engine/reflow/reflow.h"
 #include "tests/test_files.h"
 #include "ui/pipeline.h"
@@ -193,6 +194,32 @@ TEST(WindowsAttributes, ReadOnlyInputFails) {
     EXPECT_EQ(read_bytes(out), "<missing>");
     EXPECT_EQ(read_bytes(in), sample);
     fs::permissions(in, fs::perms::owner_write, fs::perm_options::add);  // to be removed
+}
+
+// A run shares its output with no other writer, so that a second run
+// given it at once fails saying so, before it empties it, rather than
+// writing into it; once the first has closed it, a run goes ahead.
+TEST(WindowsSharing, AnOutputIsWrittenByOneRunAtATime) {
+    Scratch scratch;
+    const std::string in = scratch.file("in.txt");
+    const std::string out = scratch.file("out.txt");
+    write_bytes(in, sample);
+    FileEnd first;
+    ASSERT_EQ(open_filter_output(out.c_str(), "w+b", first), Failure::none);
+    ASSERT_EQ(std::fwrite("first", 1, 5, first.file), 5u);
+    if (std::FILE* other = std::fopen(out.c_str(), "ab")) {
+        std::fclose(other);
+        ADD_FAILURE() << "another writer opened the output";
+    }
+    EXPECT_EQ(reflow(in, out), Failure::output_busy);
+    const fs::path previous = fs::current_path();
+    fs::current_path(scratch.path());
+    EXPECT_EQ(ereader_run(in, out, true), Failure::output_busy);
+    fs::current_path(previous);
+    close_end(first);
+    EXPECT_EQ(read_bytes(out), "first");
+    EXPECT_EQ(reflow(in, out), Failure::none);
+    EXPECT_EQ(read_bytes(out), sample_joined);
 }
 
 // Files past 2 and 4 GiB, made sparse (their holes read as NUL bytes).
