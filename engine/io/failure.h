@@ -26,7 +26,7 @@ enum class Failure {
     // The command line's own:
     output_taken,  // an earlier input of the same command has this output file too
     // Any road's, numbered after the others, which keep their numbers:
-    output_busy,  // another run is writing the output file
+    output_busy,  // another run (or, on Windows, another program) is writing the output file
 };
 
 namespace failure_text {
@@ -54,8 +54,8 @@ inline constexpr const char* out_of_memory = "Sorry, not enough memory to hold t
 inline constexpr const char* reader_left =
     "Sorry, the reader of the output closed the pipe before the end of the text.\n";
 inline constexpr const char* output_busy =
-    "Sorry, another run is writing the output file. Wait for it to end, or choose another "
-    "output file.\n";
+    "Sorry, another run or program is writing the output file. Wait for it to end, or choose "
+    "another output file.\n";
 inline constexpr const char* too_many_open_files =
     "Sorry, too many files are open: the system lets this run open no more.\n";
 inline constexpr const char* output_taken =
