@@ -14,11 +14,12 @@ constexpr std::size_t shown_bytes = 24;
 constexpr std::string_view field_separator = " | ";
 
 // The start of a line's body for the report, cut before a UTF-8
-// character's continuation, and before a field separator that the line
-// holds, so that the fields of the report's line can be told apart.
+// character's continuation, and before a blank and a bar that the line
+// holds, so that neither it nor its end with the separator after it looks
+// like a separator: the fields of the report's line part at its first two.
 std::string_view line_start(std::string_view text) {
     std::string_view body = trim_left(text);
-    body = body.substr(0, body.find(field_separator));
+    body = body.substr(0, body.find(" |"));
     if (body.size() <= shown_bytes) return body;
     std::size_t cut = shown_bytes;
     while (cut > 0 && (static_cast<unsigned char>(body[cut]) & 0xC0) == 0x80) --cut;

@@ -24,7 +24,7 @@ void describe_block(std::int64_t first, std::int64_t last, const BlockSigns& sig
 
 // `kept LINE: REASON | START OF THE LINE | START OF THE NEXT LINE`: a
 // break kept inside a block, after line `line` (counted from 1); the
-// starts end before a " | " of their own. `a` is empty for a long line
+// starts end before a " |" of their own. `a` is empty for a long line
 // already written.
 void describe_kept(std::int64_t line, Verdict verdict, std::string_view a, bool a_written,
                    std::string_view b, std::string& report);

@@ -138,9 +138,9 @@ def texts():
         "story-two-spaces-70": story_text(70, two_spaces=True).encode(),
         "story-utf8-56": story_text(56, accents=True).encode(),
         "story-lone-cr-64": story.replace("\n", "\r").encode(),
-        # A page break before a chapter, and an address whose lines hold " | ".
+        # A page break before a chapter, and an address whose lines hold bars.
         "story-bars-form-feed-64": story.replace("CHAPTER II.", "\fCHAPTER II.")
-        .replace("Harbour Office\n14 Quay", "Harbour | Office\n14 | Quay").encode(),
+        .replace("Harbour Office\n14 Quay", "Harbour |\n14 | Quay").encode(),
         "story-utf16le-bom-66": b"\xff\xfe" + story_text(66).replace("\n", "\r\n").encode("utf-16-le"),
         "hyphenated-58": hyphenated(58).encode(),
         "not-wrapped": ("One long line per paragraph. " * 12 + "\n\nShort.\n") .encode() * 8,
