@@ -15,6 +15,7 @@
 
 #include "engine/io/blocks.h"
 #include "engine/io/failure.h"
+#include "engine/io/filter_files.h"
 #include "engine/io/learn.h"
 #include "engine/io/text_form.h"
 #include "engine/smart/unwrap.h"
@@ -48,6 +49,14 @@ private:
     Py_buffer view_{};
 };
 
+// Whether a file run that a signal interrupted goes on: not once a Python
+// handler raised (Ctrl-C's KeyboardInterrupt, an alarm's timeout), which
+// the run then leaves to the interpreter. Handlers run on the main thread.
+bool python_goes_on() {
+    py::gil_scoped_acquire held;
+    return !PyErr_Occurred() && PyErr_CheckSignals() == 0;
+}
+
 py::tuple run_file(const std::string& input, const std::string& output,
                    const UnwrapOptions& options) {
     const ProcessRequest request{input, output, options};
@@ -56,6 +65,9 @@ py::tuple run_file(const std::string& input, const std::string& output,
         py::gil_scoped_release unlocked;
         outcome = run_request(request, nullptr);
     }
+    // A handler raised while the run waited on a pipe: its exception, not
+    // the failure the cut-short call made.
+    if (PyErr_Occurred()) throw py::error_already_set();
     return py::make_tuple(outcome.failure, outcome.breaks_kept);
 }
 
@@ -179,6 +191,7 @@ std::string_view reason_of(Failure failure) {
 
 PYBIND11_MODULE(_parafold, m) {
     using namespace parafold;
+    set_signal_check(python_goes_on);
     m.doc() = "The pipeline of parafold for the package's Python layer; use `parafold` instead.";
     m.attr("__version__") = PARAFOLD_VERSION;
 

@@ -1,5 +1,6 @@
 #include "engine/io/filter_files.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -20,11 +21,20 @@ namespace {
 
 bool is_standard(const char* path) { return std::strcmp(path, standard_stream_path) == 0; }
 
+std::atomic<SignalCheck> signal_check{nullptr};
+
+// Whether a call that a signal cut short (errno EINTR) is to go on: unless
+// the caller's check says the run is to stop.
+bool goes_on_after_signal() {
+    const SignalCheck check = signal_check.load(std::memory_order_relaxed);
+    return !check || check();
+}
+
 // Whether the last read or write of `file` failed only because a signal
-// that the process handles came first; its error is then cleared, so that
-// the caller may go on where it stopped.
+// that the process handles came first, and the run goes on; its error is
+// then cleared, so that the caller may go on where it stopped.
 bool interrupted(std::FILE* file) {
-    if (!std::ferror(file) || errno != EINTR) return false;
+    if (!std::ferror(file) || errno != EINTR || !goes_on_after_signal()) return false;
     std::clearerr(file);
     return true;
 }
@@ -57,7 +67,7 @@ bool open_end(const char* path, const char* mode, const char* stream_mode, std::
                    : end.stream ? std::fopen(path, stream_mode)
                    : standard == stdout ? open_sole_writer(path, mode)
                                         : std::fopen(path, mode);
-    } while (!end.file && errno == EINTR);
+    } while (!end.file && errno == EINTR && goes_on_after_signal());
     if (!end.file) {
         end.error = errno;
         return false;
@@ -133,6 +143,8 @@ Failure open_filter_output(const char* path, const char* mode, FileEnd& end) {
                                                    : open_failure(end, Failure::cant_create_output);
 }
 
+void set_signal_check(SignalCheck check) { signal_check.store(check); }
+
 bool close_end(FileEnd& end) {
     if (!end.file) return true;
     std::FILE* const file = end.file;
@@ -177,7 +189,9 @@ BlockSink file_sink(FileEnd& end) {
                 for (;;) {
                     put += std::fwrite(data + put, 1, size - put, end.file);
                     if (put == size) return true;
-                    if (!interrupted(end.file)) break;
+                    // A buffered stream (standard output) may have dropped
+                    // what it held when its write failed: no going on there.
+                    if (end.standard || !interrupted(end.file)) break;
                 }
                 end.error = errno;
                 return false;

@@ -70,6 +70,14 @@ Failure open_filter_input(const char* path, const char* mode, const char* output
 // file only once no other run writes it (see engine/io/sole_writer.h).
 Failure open_filter_output(const char* path, const char* mode, FileEnd& end);
 
+// Asked, from whichever thread, when a signal that the process handles cut
+// a read, a write or the opening of a pipe short: true goes on where it
+// stopped, false fails the call, for a caller with a reason to stop (an
+// interpreter whose signal handler raised). With none set, every such
+// call goes on.
+using SignalCheck = bool (*)();
+void set_signal_check(SignalCheck check);
+
 // Closes an end (standard input is left as it is, standard output only
 // flushed). False when an output could not be closed or flushed: its last
 // bytes may never have arrived.

@@ -162,7 +162,7 @@ def _run_options(columns: Columns, smart: bool, dehyphenate: bool, two_lines: bo
 def _text_bytes(text: Text):
     if isinstance(text, str):
         return text.encode("utf-8")
-    if isinstance(text, memoryview) and not text.contiguous:
+    if isinstance(text, memoryview) and not text.c_contiguous:
         return text.tobytes()  # the engine reads bytes side by side
     if isinstance(text, (bytes, bytearray, memoryview)):
         return text

@@ -295,7 +295,8 @@ def test_memory_running_out_raises_out_of_memory(name, line, times, indent, spar
 
 # Run in a process of its own, which handles a timer's signal every 10 ms
 # as Python programs with a profiler or an alarm do: a read, write or open
-# of a pipe that waits is cut short by it, and must go on.
+# of a pipe that waits is cut short by it, and must go on; unless the
+# handler raises (as Ctrl-C's does), whose exception then ends the call.
 SIGNAL_SCRIPT = textwrap.dedent("""
     import os, signal, subprocess, sys, parafold
     folder, side = sys.argv[1], sys.argv[2]
@@ -311,16 +312,25 @@ SIGNAL_SCRIPT = textwrap.dedent("""
               "    pipe.read() if sys.argv[2] == 'rb' else None\\n" % lines)
     with open(plain, "wb") as text:
         text.write(lines * 20)
-    source, target = (fifo, plain) if side == "input" else (plain, fifo)
-    signal.signal(signal.SIGALRM, lambda *_: None)
-    signal.setitimer(signal.ITIMER_REAL, 0.01, 0.01)
-    other = subprocess.Popen([sys.executable, "-c", slowly, fifo,
-                              "wb" if side == "input" else "rb"])
+    source, target = (plain, fifo) if side == "output" else (fifo, plain)
+    if side == "no writer":
+        def alarm(*_):
+            raise TimeoutError()
+        signal.signal(signal.SIGALRM, alarm)
+        signal.setitimer(signal.ITIMER_REAL, 0.3)
+        other = subprocess.Popen([sys.executable, "-c", "pass"])
+    else:
+        signal.signal(signal.SIGALRM, lambda *_: None)
+        signal.setitimer(signal.ITIMER_REAL, 0.01, 0.01)
+        other = subprocess.Popen([sys.executable, "-c", slowly, fifo,
+                                  "wb" if side == "input" else "rb"])
     try:
         parafold.unwrap_file(source, target)
         print("unwrapped")
     except parafold.Error as error:
         print(error.failure.name)
+    except TimeoutError:
+        print("timed out")
     finally:
         signal.setitimer(signal.ITIMER_REAL, 0)
         other.kill()
@@ -328,8 +338,9 @@ SIGNAL_SCRIPT = textwrap.dedent("""
 """)
 
 
-@pytest.mark.parametrize("side", ["input", "output"])
-def test_signals_do_not_cut_a_pipe_short(tmp_path, side):
+@pytest.mark.parametrize("side,said", [("input", "unwrapped"), ("output", "unwrapped"),
+                                       ("no writer", "timed out")])
+def test_signals_do_not_cut_a_pipe_short(tmp_path, side, said):
     ran = subprocess.run([sys.executable, "-c", SIGNAL_SCRIPT, str(tmp_path), side],
                          capture_output=True, check=False, timeout=60)
-    assert (ran.returncode, ran.stdout.decode().strip()) == (0, "unwrapped"), ran.stderr
+    assert (ran.returncode, ran.stdout.decode().strip()) == (0, said), ran.stderr
