@@ -82,6 +82,15 @@ def test_types_in_and_out(tmp_path, monkeypatch, cli):
     every_other = memoryview(bytes(b for byte in data for b in (byte, 0)))[::2]
     for same in (bytearray(data), memoryview(data), every_other):
         assert parafold.unwrap(same) == joined
+    try:  # a buffer in Fortran order, from CPython's own test module
+        from _testbuffer import ND_FORTRAN, ndarray
+    except ImportError:
+        pass
+    else:
+        even = data[:len(data) // 2 * 2]
+        fortran = memoryview(ndarray(list(even), shape=[2, len(even) // 2], format="B",
+                                     flags=ND_FORTRAN))
+        assert parafold.unwrap(fortran) == parafold.unwrap(fortran.tobytes())
 
     # The default output path is the command line's, in the type given.
     (tmp_path / "book.part2.txt").write_bytes(data)
