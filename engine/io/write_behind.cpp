@@ -107,11 +107,12 @@ struct Behind {
         handed.notify_one();
         written.wait(held, [this] { return queued < ring_blocks || failed; });
         fill = (fill + 1) % ring_blocks;
-        if (thrown) std::rethrow_exception(std::exchange(thrown, nullptr));
+        rethrow();
         return !failed;
     }
 
-    // Throws on the caller's thread what a write threw on the writer's.
+    // Throws on the caller's thread what a write threw on the writer's
+    // (under the lock, or once the writer has ended).
     void rethrow() {
         if (thrown) std::rethrow_exception(std::exchange(thrown, nullptr));
     }

@@ -13,9 +13,10 @@ namespace parafold {
 // is also the last: a small file starts no thread. Where the target has no
 // threads, or none can be started, it writes every block on the caller's
 // thread. A failed write below is reported by the next write or by
-// finish(), which throw what it threw on the layer's thread. `below` is used by one thread at a time and not at all once
-// finish() has returned or the layer is gone, so it may write to a file
-// that the caller closes then.
+// finish(), which throw what it threw on the layer's thread. `below` is
+// used by one thread at a time and not at all once finish() has returned
+// or the layer is gone, so it may write to a file that the caller closes
+// then.
 BlockSink write_behind(BlockSink& below, std::size_t block_bytes);
 
 // The blocks to hand to the thread: each hand-over wakes it, which costs
