@@ -214,6 +214,13 @@ TEST(SmartReflowText, EstimatesTheWrapWidthPastOutliers) {
             // Lines no wrapping could shorten, and a wide table row.
             text += std::string(120, '=') + "\nhttps://example.org/" + std::string(90, 'p') + "\n";
             text += "| a | b |" + std::string(100, ' ') + "| c |\n";
+            // An index whose rows, parted by a gap, run past the width,
+            // each with its place on a line of its own below it.
+            for (int row = 0; row < 12; ++row) {
+                const std::string entry = "* entry " + std::to_string(row) + ":";
+                text += entry + std::string(width - entry.size() - 3, ' ') + "Its Place.\n" +
+                        std::string(width - 8, ' ') + "(line " + std::to_string(row) + ")\n";
+            }
             TextLayout layout;
             smart_reflow_text(text, 0, false, &layout);
             EXPECT_TRUE(layout.wrapped);

@@ -135,6 +135,9 @@ void tally_pair(SmartScan& scan, const LineFacts& facts) {
     if (a.ends_capital_word && facts.starts_digit && facts.list_marker == ListMarker::none)
         ++scan.units_parted;
     if (facts.starts != smart::Case::lower) return;
+    // A row whose columns a gap parts (an index entry, a table row) was
+    // laid out, not wrapped, whatever follows it.
+    if (a.column != 0) return;
     if (a.indent > facts.indent) ++scan.first_lines_indented;
     if (a.indent == facts.indent && scan.after_blank) ++scan.first_lines_flush;
     auto tally = [](std::int64_t* widths, std::int64_t width) {
