@@ -56,8 +56,16 @@ constexpr TextLayout unfilled_run_on{.width = 30,
                                      .wrapping = Wrapping::unfilled,
                                      .long_blocks = true};
 
+constexpr TextLayout greedy_run_on{
+    .width = 30, .wrapped = true, .wrap_floor = 22, .long_blocks = true};
+
 constexpr TextLayout with_utf8(TextLayout layout) {
     layout.utf8 = true;
+    return layout;
+}
+
+constexpr TextLayout with_print_style(TextLayout layout) {
+    layout.print_style = true;
     return layout;
 }
 
@@ -240,6 +248,15 @@ TEST(JudgeBlock, KeepsEachBreakForItsReason) {
         {"a question goes on in the paragraph",
          unfilled_run_on,
          "Was it late, or was it not?\nThen they slept all through\nthe night\n", {join, join}},
+        {"greedy run-on paragraphs: a full line's sentence end before a speech",
+         greedy_run_on,
+         "It was late, and so it went.\n\"Go now,\" and they went off\n", {sentence_end}},
+        {"but not before a capital alone, which goes on as often",
+         greedy_run_on,
+         "It was late, and so it went.\nThen they slept all through\n", {join}},
+        {"print style: the indentation, not a sentence end, starts a paragraph",
+         with_print_style(unfilled_run_on),
+         "It was late, and so it was.\nThen they slept all through\nthe night\n", {join, join}},
         {"paragraphs set apart: a sentence end alone runs on", unfilled,
          "It was late, and so it was.\nThen they slept all through\nthe night\n", {join, join}},
         {"unfilled: two short lines are no block of short lines", unfilled,
@@ -300,6 +317,7 @@ struct Style {
     bool bound = false;          // never parted by a line end (else now and then)
     std::size_t indent = 0;      // of every line
     bool run_on = false;         // no blank line between paragraphs
+    bool headings = false;       // a heading set apart by blank lines before every tenth
     bool spare = false;          // some lines wrapped a column short, as by a wrapper that
                                  // counts one of their characters twice
     bool speakers = false;       // each paragraph a speech after its speaker's name
@@ -315,6 +333,9 @@ std::string styled_prose(const Style& style, unsigned seed) {
     const char* const names[] = {"HELMER.", "NORA.", "MRS. LINDE."};
     auto limit = [&] { return style.spare && rng() % 5 == 0 ? width - 1 : width; };
     for (int paragraph = 0; paragraph < 40; ++paragraph) {
+        if (style.headings && paragraph % 10 == 0)
+            text += (paragraph == 0 ? "" : "\n") + margin + "Chapter " +
+                    std::to_string(paragraph / 10 + 1) + "\n\n";
         std::vector<std::string> words;
         if (style.speakers) words.push_back(names[paragraph % 3]);
         bool capital = true;
@@ -395,6 +416,8 @@ TEST(FinishLayout, LearnsTheTextsStyle) {
         {"a word and its number parted at line ends", {.units = true}, plain({})},
         {"every line indented", {.indent = 4}, plain({.body_indent = 4})},
         {"no blank lines between paragraphs", {.run_on = true}, plain({.long_blocks = true})},
+        {"nor between paragraphs under headings set apart", {.run_on = true, .headings = true},
+         plain({.long_blocks = true})},
         {"a column to spare", {.spare = true}, plain({.room_to_spare = 1})},
         {"speakers' names", {.speakers = true}, plain({.speakers = true})},
     };

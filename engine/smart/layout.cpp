@@ -69,7 +69,8 @@ struct SmartScan {
     std::int64_t first_lines_indented = 0;
     std::int64_t first_lines_flush = 0;
     bool after_blank = true;  // `previous` followed a blank line
-    std::int64_t blocks = 0;  // runs of lines that are not blank
+    std::int64_t block_lines = 0;        // of the block going on
+    std::int64_t lines_in_long_blocks = 0;  // of blocks of long_block_lines or more
     // Lines that start with a name in capitals ending in '.' or ':', and
     // the names told apart.
     std::int64_t speaker_lines = 0;
@@ -128,6 +129,16 @@ void tally_inside(SmartScan& scan, std::string_view body) {
     }
 }
 
+// Counts the lines of the block going on; `ends`: the block ends here.
+void end_block(SmartScan& scan, bool ends) {
+    if (!ends) {
+        ++scan.block_lines;
+        return;
+    }
+    if (scan.block_lines >= tuning.long_block_lines) scan.lines_in_long_blocks += scan.block_lines;
+    scan.block_lines = 0;
+}
+
 // Tallies the pair of the line before and `facts`.
 void tally_pair(SmartScan& scan, const LineFacts& facts) {
     const LineFacts& a = scan.previous;
@@ -155,7 +166,7 @@ void tally_line(void* context, const CutLine& line) {
     if (line.kind == CutLine::Kind::long_rest || line.kind == CutLine::Kind::long_end) return;
     const LineFacts& facts = line.facts;
     if (!scan.words_only) {
-        scan.blocks += scan.previous.blank && !facts.blank;
+        end_block(scan, facts.blank);
         tally_pair(scan, facts);
         scan.after_blank = scan.previous.blank;
         scan.previous = facts;
@@ -339,7 +350,8 @@ TextLayout finish_layout(SmartScan& scan, std::int32_t columns) {
     }
     layout.two_spaces = scan.two_spaces > scan.one_space;
     layout.print_style = scan.first_lines_indented > scan.first_lines_flush;
-    layout.long_blocks = scan.lines > tuning.long_block_lines * std::max<std::int64_t>(scan.blocks, 1);
+    end_block(scan, true);
+    layout.long_blocks = smart::at_least(scan.lines_in_long_blocks, scan.lines, tuning.long_blocks_share);
     layout.speakers = scan.speaker_lines >= tuning.least_speaker_lines &&
                       scan.speaker_lines >= tuning.speaker_repeats *
                                                 static_cast<std::int64_t>(scan.speaker_names.size());

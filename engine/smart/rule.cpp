@@ -251,14 +251,18 @@ Verdict judge_break(const LineFacts& a, const LineFacts& b, bool a_starts,
     if (a.title_words >= tuning.title_words && b.title_words >= tuning.title_words - 1 &&
         b.width < layout.wrap_floor)
         return Verdict::heading;
-    // Where paragraphs are not set apart and lines were not filled
-    // greedily, the end of a sentence (not a question, often asked inside a
-    // paragraph), of a quotation or before one, before a new sentence, a
-    // quotation, a speech or a number, is the only sign of a paragraph's
-    // end left.
-    if (layout.long_blocks &&
+    // Where paragraphs are set apart neither by blank lines nor by an
+    // indented first line, and lines were not filled greedily, the end of a
+    // sentence (not a question, often asked inside a paragraph), of a
+    // quotation or before one, before a new sentence, a quotation, a speech
+    // or a number, is the only sign of a paragraph's end left. Where they
+    // were filled greedily, a paragraph's short last line shows its end
+    // (its next word fits), and a full line ends a sentence inside a
+    // paragraph more often than at its end: only a speech or quotation
+    // opening after it still tells.
+    if (layout.long_blocks && !layout.print_style &&
         ((a.sentence_end && !a.question_end) || a.colon_end || a.closing_end) &&
-        layout.wrapping != Wrapping::greedy && (b_capital || b.opens || b.starts_digit))
+        (layout.wrapping != Wrapping::greedy ? b_capital || b.opens || b.starts_digit : b.opens))
         return Verdict::sentence_end;
     // A short line before a capital: where fitting words are not rare A
     // must also leave room for B's first word; where lines were not filled

@@ -67,10 +67,13 @@ struct Tuning {
     // or fewer shows a text that keeps them together.
     std::int64_t least_units = 24;
     Share parted_units_share{1, 20};
-    // Paragraphs of prose are seldom longer than this many lines on
-    // average (a long one has half as many): blocks longer than that hold
-    // several paragraphs, not set apart by blank lines.
-    std::int64_t long_block_lines = 40;
+    // Paragraphs of prose are seldom this many lines long: a block that
+    // long most likely holds several paragraphs, not set apart by blank
+    // lines. Where paragraphs are set apart, few lines lie in such blocks
+    // (a long paragraph, a poem); where they are not, most do, although
+    // headings, letters and verse around them are set apart.
+    std::int64_t long_block_lines = 50;
+    Share long_blocks_share{1, 4};
     // A play names its speakers in capitals at the start of their speeches
     // ("HELMER.", "THE NAVVY:") many times: at least this many lines, with
     // each name found this many times on average, where a line that only
