@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Scores the dialog's rule and --smart on the real texts with ground truth in
-# ../shared/realtexts (beside the repository), when that folder is there.
+# ../shared/realtexts (beside the repository), when that folder is there,
+# and on the same texts with their paragraphs run on (no blank line between
+# them; see scripts/realtexts-run-on.py).
 # Usage: scripts/quality-realtexts.sh [CLI]   (default: build/release/cli/parafold-cli)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,4 +19,11 @@ need_packages python3 wamerican
 for args in "-c 56" "--smart" "--smart --dehyphenate"; do
     echo "-- parafold-cli $args"
     python3 "$texts/score.py" "$cli" $args | sed -n '3,$p'
+done
+run_on=$(mktemp -d)
+trap 'rm -rf "$run_on"' EXIT
+python3 scripts/realtexts-run-on.py "$texts" "$run_on"
+for args in "-c 56" "--smart"; do
+    echo "-- parafold-cli $args, paragraphs run on"
+    python3 "$texts/score.py" --data "$run_on" "$cli" $args | sed -n '3,$p'
 done
