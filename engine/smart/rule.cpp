@@ -133,6 +133,12 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     }
     signs.narrow_quote = narrow;
 
+    // A speaker's name standing alone heads a speech of verse or of prose
+    // alike: it is no line of verse.
+    std::size_t verse_lines = count;
+    if (layout.speakers)
+        verse_lines -= static_cast<std::size_t>(std::count_if(
+            lines, lines + count, [](const LineFacts& line) { return line.speaker_alone; }));
     std::size_t capitals = 0, smalls = 0, punctuated = 0, fitting = 0;
     bool all_short = true;
     for (std::size_t i = 0; i < breaks; ++i) {
@@ -168,7 +174,7 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     }
     // Verse: nearly every line starts with a capital, hardly any with a
     // small letter, and many end in punctuation.
-    signs.verse = count >= static_cast<std::size_t>(tuning.least_verse_lines) &&
+    signs.verse = verse_lines >= static_cast<std::size_t>(tuning.least_verse_lines) &&
                   at_least(capitals, breaks, tuning.verse_capitals) &&
                   at_most(smalls, breaks, tuning.verse_smalls) &&
                   at_least(punctuated, breaks, tuning.verse_punctuated);
@@ -176,7 +182,7 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     // line's first word, as a wrapped line does, though most do, or some
     // line runs past the width, as no wrapped line does. Its median line is
     // as wide as wrapped lines nearly are.
-    if (signs.verse && count >= static_cast<std::size_t>(tuning.least_long_verse_lines) &&
+    if (signs.verse && verse_lines >= static_cast<std::size_t>(tuning.least_long_verse_lines) &&
         at_least(punctuated, breaks, tuning.long_verse_punctuated) &&
         (signs.fitting || widest > layout.width)) {
         std::int32_t widths[smart_held_lines];
