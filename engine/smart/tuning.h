@@ -69,9 +69,10 @@ struct Tuning {
     Share parted_units_share{1, 20};
     // Paragraphs of prose are seldom this many lines long: a block that
     // long most likely holds several paragraphs, not set apart by blank
-    // lines. Where paragraphs are set apart, few lines lie in such blocks
-    // (a long paragraph, a poem); where they are not, most do, although
-    // headings, letters and verse around them are set apart.
+    // lines. Where paragraphs are set apart, a long paragraph or a poem
+    // puts at most about a tenth of a text's lines in such blocks; where
+    // they are not, a third or more lie there, although headings, letters
+    // and verse around them are set apart: a quarter tells the two apart.
     std::int64_t long_block_lines = 50;
     Share long_blocks_share{1, 4};
     // A play names its speakers in capitals at the start of their speeches
