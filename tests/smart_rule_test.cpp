@@ -325,6 +325,7 @@ struct Style {
     std::size_t indent = 0;      // of every line
     bool run_on = false;         // no blank line between paragraphs
     bool headings = false;       // a heading set apart by blank lines before every tenth
+    std::size_t page_lines = 0;  // a blank line after every so many lines, as between pages
     bool spare = false;          // some lines wrapped a column short, as by a wrapper that
                                  // counts one of their characters twice
     bool speakers = false;       // each paragraph a speech after its speaker's name
@@ -392,7 +393,14 @@ std::string styled_prose(const Style& style, unsigned seed) {
         }
         text += line + (style.print_style || style.run_on ? "\n" : "\n\n");
     }
-    return text;
+    if (style.page_lines == 0) return text;
+    std::string pages;
+    std::size_t lines = 0;
+    for (char c : text) {
+        pages += c;
+        if (c == '\n' && ++lines % style.page_lines == 0) pages += '\n';
+    }
+    return pages;
 }
 
 TextLayout layout_of(const std::string& text) {
@@ -424,6 +432,8 @@ TEST(FinishLayout, LearnsTheTextsStyle) {
         {"every line indented", {.indent = 4}, plain({.body_indent = 4})},
         {"no blank lines between paragraphs", {.run_on = true}, plain({.long_blocks = true})},
         {"nor between paragraphs under headings set apart", {.run_on = true, .headings = true},
+         plain({.long_blocks = true})},
+        {"nor on pages set apart", {.run_on = true, .page_lines = 48},
          plain({.long_blocks = true})},
         {"a column to spare", {.spare = true}, plain({.room_to_spare = 1})},
         {"speakers' names", {.speakers = true}, plain({.speakers = true})},

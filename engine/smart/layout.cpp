@@ -69,7 +69,8 @@ struct SmartScan {
     std::int64_t first_lines_indented = 0;
     std::int64_t first_lines_flush = 0;
     bool after_blank = true;  // `previous` followed a blank line
-    std::int64_t block_lines = 0;        // of the block going on
+    std::int64_t blocks = 0;                // runs of lines that are not blank
+    std::int64_t block_lines = 0;           // of the block going on
     std::int64_t lines_in_long_blocks = 0;  // of blocks of long_block_lines or more
     // Lines that start with a name in capitals ending in '.' or ':', and
     // the names told apart.
@@ -135,6 +136,7 @@ void end_block(SmartScan& scan, bool ends) {
         ++scan.block_lines;
         return;
     }
+    scan.blocks += scan.block_lines != 0;
     if (scan.block_lines >= tuning.long_block_lines) scan.lines_in_long_blocks += scan.block_lines;
     scan.block_lines = 0;
 }
@@ -351,7 +353,11 @@ TextLayout finish_layout(SmartScan& scan, std::int32_t columns) {
     layout.two_spaces = scan.two_spaces > scan.one_space;
     layout.print_style = scan.first_lines_indented > scan.first_lines_flush;
     end_block(scan, true);
-    layout.long_blocks = smart::at_least(scan.lines_in_long_blocks, scan.lines, tuning.long_blocks_share);
+    // Blocks long on average, as pages of a transcription parted by blank
+    // lines are, show it too.
+    layout.long_blocks =
+        smart::at_least(scan.lines_in_long_blocks, scan.lines, tuning.long_blocks_share) ||
+        scan.lines > tuning.long_block_average * std::max<std::int64_t>(scan.blocks, 1);
     layout.speakers = scan.speaker_lines >= tuning.least_speaker_lines &&
                       scan.speaker_lines >= tuning.speaker_repeats *
                                                 static_cast<std::int64_t>(scan.speaker_names.size());

@@ -75,6 +75,10 @@ struct Tuning {
     // and verse around them are set apart: a quarter tells the two apart.
     std::int64_t long_block_lines = 50;
     Share long_blocks_share{1, 4};
+    // Nor are paragraphs this long on average (a long one has half as
+    // many): blocks longer than that on average hold several, as pages of
+    // a transcription that marks its page breaks with blank lines do.
+    std::int64_t long_block_average = 40;
     // A play names its speakers in capitals at the start of their speeches
     // ("HELMER.", "THE NAVVY:") many times: at least this many lines, with
     // each name found this many times on average, where a line that only
