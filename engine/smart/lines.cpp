@@ -326,6 +326,15 @@ std::size_t dash_bytes(std::string_view word, std::size_t at, bool utf8) {
 
 Case case_at(std::string_view text, bool utf8);
 
+// Whether opening bytes start an aside rather than a speech: a bracket, an
+// emphasis, or the inverted mark of a question or an exclamation (¿ ¡).
+bool opens_aside(std::string_view word, bool utf8) {
+    const unsigned char first = byte(word[0]);
+    if (first == '(' || first == '[' || first == '_' || first == '*') return true;
+    if (!utf8) return first == 0xBF || first == 0xA1;
+    return word.substr(0, 2) == "\xC2\xBF" || word.substr(0, 2) == "\xC2\xA1";
+}
+
 // Bytes that open a quotation, an emphasis or a speech before a line's
 // first letter. Guillemets open a quotation in either direction (French
 // « », German » «); dashes open a speech before a capital, as many
@@ -658,6 +667,8 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     facts.starts_digit = is_digit(word[0]);
     const std::size_t opening = opening_bytes(word, utf8);
     facts.opens = opening > 0;
+    facts.dash_opens = facts.opens && dash_bytes(word, 0, utf8) > 0;
+    facts.speech_opens = facts.opens && !opens_aside(word, utf8);
     facts.starts = case_at(word.substr(opening), utf8);
     if (facts.multi_word && (is_ascii_upper(word[0]) || word[0] == '(')) {
         const std::string_view rest = trim_left(words.substr(word_end));
@@ -684,6 +695,7 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     facts.question_end = last == '?';
     if (!facts.punct_end && ends_closing(body, closing, utf8)) {
         facts.punct_end = facts.closing_end = true;
+        facts.speech_end = last != ')' && last != ']' && last != '_';
         facts.sentence_end = closing < n && ends_sentence(body[n - 1 - closing]);
     }
     facts.hyphen_end = n >= 2 && last == '-' && is_letter(body[n - 2]);

@@ -61,12 +61,15 @@ struct LineFacts {
     bool multi_word : 1 = false;    // a blank inside the body
     bool high : 1 = false;          // a byte from 0x80 up
     bool opens : 1 = false;         // starts with an opening quotation mark or bracket
+    bool speech_opens : 1 = false;  // opens with a quotation mark, or a dash before a capital
+    bool dash_opens : 1 = false;    // opens a speech with a dash ("--Oui", "—Oui")
     bool marked : 1 = false;        // opens and closes its own emphasis ("_in italics_,")
     bool punct_end : 1 = false;     // ends in punctuation, a closing quotation mark or bracket
     bool sentence_end : 1 = false;  // ends in '.', '!' or '?', maybe before a closing mark
     bool colon_end : 1 = false;     // ends in ':'
     bool question_end : 1 = false;  // ends in '?'
     bool closing_end : 1 = false;   // ends in a closing quotation mark or bracket
+    bool speech_end : 1 = false;    // ends in a closing quotation mark
     bool hyphen_end : 1 = false;    // ends in a letter and one '-'
     bool starts_letter : 1 = false; // the first word starts with a letter
     bool ends_capital_word : 1 = false;  // the last word is a capitalised word ("Section",

@@ -264,11 +264,15 @@ Verdict judge_break(const LineFacts& a, const LineFacts& b, bool a_starts,
     // or a number, is the only sign of a paragraph's end left. Where they
     // were filled greedily, a paragraph's short last line shows its end
     // (its next word fits), and a full line ends a sentence inside a
-    // paragraph more often than at its end: only a speech or quotation
-    // opening after it still tells.
+    // paragraph as often as at its end, a quotation or a bracket opening
+    // after it too (a list of definitions, "X" means ...; a link after an
+    // author's name in brackets): only a speech that ends in a closing
+    // quotation mark before another opens, as when the speaker changes, or
+    // a speech opening with a dash, as each new speaker's does, still tells.
     if (layout.long_blocks && !layout.print_style &&
         ((a.sentence_end && !a.question_end) || a.colon_end || a.closing_end) &&
-        (layout.wrapping != Wrapping::greedy ? b_capital || b.opens || b.starts_digit : b.opens))
+        (layout.wrapping != Wrapping::greedy ? b_capital || b.opens || b.starts_digit
+                                             : (a.speech_end && b.speech_opens) || b.dash_opens))
         return Verdict::sentence_end;
     // A short line before a capital: where fitting words are not rare A
     // must also leave room for B's first word; where lines were not filled
