@@ -31,6 +31,21 @@ filter='-WindowsHugeFiles.*'
 
 echo "== Windows fault tests under Wine"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# The prefix is made whole before the tests start: made on the fly by their
+# first start, on a busy machine, it once lacked kernel32.dll when they ran.
+# A prefix without it is made afresh, twice at most.
+make_prefix() {
+    local prefix=$1 tries
+    for tries in 1 2; do
+        [ -f "$prefix/drive_c/windows/system32/kernel32.dll" ] && return 0
+        rm -rf "$prefix"
+        WINEPREFIX="$prefix" wineboot --init >/dev/null 2>&1 || true
+        WINEPREFIX="$prefix" wineserver --wait || true
+    done
+    [ -f "$prefix/drive_c/windows/system32/kernel32.dll" ] ||
+        { echo "could not make the Wine prefix $prefix" >&2; return 1; }
+}
+make_prefix "$out/wine-prefix"
 (cd "$out" && WINEPREFIX="$out/wine-prefix" wine robust_windows_tests.exe --gtest_filter="$filter")
 
 if [ "$(id -u)" -eq 0 ]; then
