@@ -69,6 +69,11 @@ constexpr TextLayout with_print_style(TextLayout layout) {
     return layout;
 }
 
+constexpr TextLayout with_speakers(TextLayout layout) {
+    layout.speakers = true;
+    return layout;
+}
+
 constexpr TextLayout with_floor(TextLayout layout, std::int32_t wrap_floor) {
     layout.wrap_floor = wrap_floor;
     return layout;
@@ -228,11 +233,7 @@ TEST(JudgeBlock, KeepsEachBreakForItsReason) {
                     .speakers = true},
          "NORA.\nThen what do we do now\n", {speaker}},
         {"a name alone is no line of verse: two lines of speech under it run on",
-         TextLayout{.width = 30,
-                    .wrapped = true,
-                    .wrap_floor = 22,
-                    .wrapping = Wrapping::unfilled,
-                    .speakers = true},
+         with_speakers(unfilled),
          "NORA.\nIt was late, so it went.\nThen they slept on\n", {speaker, join}},
         {"a title over a shorter title", with_floor(greedy, 28),
          "The Power of the Union Today\nFrom the New York Packet\n", {heading}},

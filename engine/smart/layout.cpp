@@ -130,9 +130,10 @@ void tally_inside(SmartScan& scan, std::string_view body) {
     }
 }
 
-// Counts the lines of the block going on; `ends`: the block ends here.
-void end_block(SmartScan& scan, bool ends) {
-    if (!ends) {
+// Counts a line into the block going on; a blank line (or the text's end)
+// ends that block instead.
+void count_block_line(SmartScan& scan, bool blank) {
+    if (!blank) {
         ++scan.block_lines;
         return;
     }
@@ -168,7 +169,7 @@ void tally_line(void* context, const CutLine& line) {
     if (line.kind == CutLine::Kind::long_rest || line.kind == CutLine::Kind::long_end) return;
     const LineFacts& facts = line.facts;
     if (!scan.words_only) {
-        end_block(scan, facts.blank);
+        count_block_line(scan, facts.blank);
         tally_pair(scan, facts);
         scan.after_blank = scan.previous.blank;
         scan.previous = facts;
@@ -352,7 +353,7 @@ TextLayout finish_layout(SmartScan& scan, std::int32_t columns) {
     }
     layout.two_spaces = scan.two_spaces > scan.one_space;
     layout.print_style = scan.first_lines_indented > scan.first_lines_flush;
-    end_block(scan, true);
+    count_block_line(scan, true);
     // Blocks long on average, as pages of a transcription parted by blank
     // lines are, show it too.
     layout.long_blocks =

@@ -62,8 +62,12 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     std::size_t going_on = 0;               // lines that start with a small letter, not marked
     std::size_t wrapped = 0;                // plainly wrapped lines, indented as the next
     std::int32_t widest_wrapped = 0, narrowest_wrapped = long_line_width;
+    // A speaker's name standing alone heads a speech of verse or of prose
+    // alike: it is no line of verse.
+    std::size_t verse_lines = count;
     for (std::size_t i = 0; i < count; ++i) {
         const LineFacts& line = lines[i];
+        verse_lines -= layout.speakers && line.speaker_alone;
         number_ends += line.number_end;
         widest = std::max(widest, line.width);
         if (line.multi_word) widest_filled = std::max(widest_filled, line.width);
@@ -133,12 +137,6 @@ BlockSigns signs_of(const LineFacts* lines, std::size_t count, const TextLayout&
     }
     signs.narrow_quote = narrow;
 
-    // A speaker's name standing alone heads a speech of verse or of prose
-    // alike: it is no line of verse.
-    std::size_t verse_lines = count;
-    if (layout.speakers)
-        verse_lines -= static_cast<std::size_t>(std::count_if(
-            lines, lines + count, [](const LineFacts& line) { return line.speaker_alone; }));
     std::size_t capitals = 0, smalls = 0, punctuated = 0, fitting = 0;
     bool all_short = true;
     for (std::size_t i = 0; i < breaks; ++i) {
