@@ -8,6 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib.sh
+. scripts/wine.sh
 
 need_packages mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 googletest
 cxx=x86_64-w64-mingw32-g++-posix
@@ -33,19 +34,8 @@ echo "== Windows fault tests under Wine"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # The prefix is made whole before the tests start: made on the fly by their
 # first start, on a busy machine, it once lacked kernel32.dll when they ran.
-# A prefix without it is made afresh, twice at most.
-make_prefix() {
-    local prefix=$1 tries
-    for tries in 1 2; do
-        [ -f "$prefix/drive_c/windows/system32/kernel32.dll" ] && return 0
-        rm -rf "$prefix"
-        WINEPREFIX="$prefix" wineboot --init >/dev/null 2>&1 || true
-        WINEPREFIX="$prefix" wineserver --wait || true
-    done
-    [ -f "$prefix/drive_c/windows/system32/kernel32.dll" ] ||
-        { echo "could not make the Wine prefix $prefix" >&2; return 1; }
-}
-make_prefix "$out/wine-prefix"
+[ -f "$out/wine-prefix/drive_c/windows/system32/kernel32.dll" ] ||
+    WINEPREFIX="$out/wine-prefix" wine_make_prefix
 (cd "$out" && WINEPREFIX="$out/wine-prefix" wine robust_windows_tests.exe --gtest_filter="$filter")
 
 if [ "$(id -u)" -eq 0 ]; then

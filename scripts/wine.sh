@@ -21,6 +21,21 @@ need_wine_packages() {
     need_packages wine wine64 xvfb xdotool
 }
 
+# Makes the Wine prefix $WINEPREFIX afresh and waits until it is whole. A
+# prefix without kernel32.dll, its making cut short (as seen once on a busy
+# machine), is made again, twice at most.
+wine_make_prefix() {
+    local tries
+    for tries in 1 2; do
+        rm -rf "$WINEPREFIX"
+        wineboot --init >/dev/null 2>&1 || true
+        wineserver --wait || true
+        [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] && return 0
+    done
+    echo "could not make the Wine prefix $WINEPREFIX" >&2
+    return 1
+}
+
 wine_session_xvfb_pid=""
 wine_session_desktop_pid=""
 
@@ -52,9 +67,8 @@ wine_session_start() {
     export DISPLAY=":$(head -n1 "$display_file")"
 
     if [ ! -f "$WINEPREFIX/.parafold-ready" ]; then
-        rm -rf "$WINEPREFIX"
         echo "Making the Wine prefix $WINEPREFIX"
-        wineboot --init >/dev/null 2>&1
+        wine_make_prefix || return 1
         wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
         wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
         wineserver --wait
@@ -84,7 +98,22 @@ wine_session_stop() {
     if [ -n "$wine_session_xvfb_pid" ]; then
         kill "$wine_session_xvfb_pid" 2>/dev/null || true
         wait "$wine_session_xvfb_pid" 2>/dev/null || true
-        wine_session_xvfb_pid=""
+        # Makes the Wine prefix $WINEPREFIX afresh and waits until it is whole. A
+# prefix without kernel32.dll, its making cut short (as seen once on a busy
+# machine), is made again, twice at most.
+wine_make_prefix() {
+    local tries
+    for tries in 1 2; do
+        rm -rf "$WINEPREFIX"
+        wineboot --init >/dev/null 2>&1 || true
+        wineserver --wait || true
+        [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] && return 0
+    done
+    echo "could not make the Wine prefix $WINEPREFIX" >&2
+    return 1
+}
+
+wine_session_xvfb_pid=""
 wine_session_desktop_pid=""
     fi
 }
