@@ -50,10 +50,14 @@ constexpr std::size_t restart_window = 64 << 10;
 // as many, the next paragraph is joined on the caller's thread instead.
 constexpr std::size_t queued_enough = 2;
 
-// Pieces between the caller's thread and the joining threads: those each
-// thread may have queued, one being filled and one being written; more
+// Pieces between the caller's thread and the joining threads besides
+// those each thread may have queued: one being filled, one being written,
+// and two that the caller's thread joined itself while a thread's older
+// pieces still wait to be written before them. With room for none of
+// those two, the caller's thread waits on a thread's oldest piece where it
+// could join the next one (256 MiB on two cores took 1.25x the time); more
 // would only hold more memory.
-constexpr std::size_t pieces_beside = 2;
+constexpr std::size_t pieces_beside = 4;
 
 // A piece of input and what its join wrote.
 struct Piece {
