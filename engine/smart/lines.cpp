@@ -9,8 +9,6 @@
 
 namespace parafold::smart {
 
-bool is_blank_byte(char c) { return c == ' ' || c == '\t'; }
-
 namespace {
 
 bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -20,16 +18,6 @@ bool is_ascii_lower(char c) { return c >= 'a' && c <= 'z'; }
 unsigned char byte(char c) { return static_cast<unsigned char>(c); }
 
 }  // namespace
-
-std::string_view trim_right(std::string_view text) {
-    while (!text.empty() && is_blank_byte(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-std::string_view trim_left(std::string_view text) {
-    while (!text.empty() && is_blank_byte(text.front())) text.remove_prefix(1);
-    return text;
-}
 
 bool valid_utf8(std::string_view text) {
     std::size_t i = 0;
@@ -626,16 +614,18 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     return clamp_width(static_cast<std::int64_t>(word.size() - continuation));
 }
 
-// Inlined into the cutter's loop: the facts are built where they are handed on.
-[[gnu::always_inline]] inline LineFacts measure_line(std::string_view text,
-                                                     const ByteCensus& found, bool utf8,
-                                                     bool for_layout) {
-    LineFacts facts;
+// Inlined into the cutter's loop. The facts are built in place, where
+// they are handed on: built aside and copied, their copy would read them
+// back while their stores, each of a field, were still on the way, and
+// wait for them all.
+[[gnu::always_inline]] inline void measure_line(LineFacts& facts, std::string_view text,
+                                                const ByteCensus& found, bool utf8,
+                                                bool for_layout) {
+    static constexpr LineFacts fresh;
+    facts = fresh;
     const LineParts parts = parts_of(text, found);
     const std::string_view body = parts.body;
-    if (body.empty()) return facts;
-    facts.blank = false;
-    facts.high = found.high;
+    if (body.empty()) return;
     facts.indent = clamp_width(parts.indent);
     facts.width = clamp_width(body_end(parts, found, utf8));
     facts.byte_width = utf8 && found.high ? clamp_width(body_end(parts, found, false))
@@ -661,16 +651,12 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     facts.first_word = columns_of(word, utf8, found.high);
     facts.first_unit = facts.first_word;
     // A blank inside the body: after the first word, or among the quote marks.
-    facts.multi_word = parts.tabs || word_end < words.size() ||
-                       std::memchr(body.data(), ' ', body.size() - words.size()) != nullptr;
-    facts.starts_letter = is_letter(body[0]);
-    facts.starts_digit = is_digit(word[0]);
+    const bool multi_word = parts.tabs || word_end < words.size() ||
+                            std::memchr(body.data(), ' ', body.size() - words.size()) != nullptr;
     const std::size_t opening = opening_bytes(word, utf8);
-    facts.opens = opening > 0;
-    facts.dash_opens = facts.opens && dash_bytes(word, 0, utf8) > 0;
-    facts.speech_opens = facts.opens && !opens_aside(word, utf8);
+    const bool opens = opening > 0;
     facts.starts = case_at(word.substr(opening), utf8);
-    if (facts.multi_word && (is_ascii_upper(word[0]) || word[0] == '(')) {
+    if (multi_word && (is_ascii_upper(word[0]) || word[0] == '(')) {
         const std::string_view rest = trim_left(words.substr(word_end));
         if (!rest.empty() && is_digit(rest[0])) {
             const std::size_t next_end = first_word_end(rest);
@@ -682,49 +668,63 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     const char last = body[n - 1];
     std::size_t closing = 0;
     auto ends_sentence = [](char c) { return c == '.' || c == '!' || c == '?'; };
-    facts.sentence_end = ends_sentence(last);
-    facts.punct_end = facts.sentence_end || last == ',' || last == ';' || last == ':';
-    facts.colon_end = last == ':';
+    bool sentence_end = ends_sentence(last);
+    bool punct_end = sentence_end || last == ',' || last == ';' || last == ':';
+    bool closing_end = false, speech_end = false;
     // "_a line in italics_," opens and closes its own emphasis.
+    bool marked = false;
     if ((body[0] == '_' || body[0] == '*') && n >= 2) {
         std::size_t end = n;
         while (end > 1 && (body[end - 1] == '.' || body[end - 1] == ',' || body[end - 1] == ';'))
             --end;
-        facts.marked = end >= 2 && body[end - 1] == body[0];
+        marked = end >= 2 && body[end - 1] == body[0];
     }
-    facts.question_end = last == '?';
-    if (!facts.punct_end && ends_closing(body, closing, utf8)) {
-        facts.punct_end = facts.closing_end = true;
-        facts.speech_end = last != ')' && last != ']' && last != '_';
-        facts.sentence_end = closing < n && ends_sentence(body[n - 1 - closing]);
+    if (!punct_end && ends_closing(body, closing, utf8)) {
+        punct_end = closing_end = true;
+        speech_end = last != ')' && last != ']' && last != '_';
+        sentence_end = closing < n && ends_sentence(body[n - 1 - closing]);
     }
-    facts.hyphen_end = n >= 2 && last == '-' && is_letter(body[n - 2]);
     // Most lines start with a word of small letters, which starts no
     // label, no name in capitals and no title; a capitalised word starts
     // no label and no name either.
+    bool speaker_alone = false;
     if (!is_ascii_lower(body[0])) {
         const bool word = n >= 2 && is_ascii_letter(body[0]) && is_ascii_letter(body[1]);
         if (!word) facts.label = label_of(body);
-        if (!word || is_ascii_upper(body[1])) {
-            bool alone = false;
-            facts.speaker = speaker_of(body, alone);
-            facts.speaker_alone = alone;
-        }
+        if (!word || is_ascii_upper(body[1])) facts.speaker = speaker_of(body, speaker_alone);
         if (facts.starts == Case::upper && !(word && is_ascii_upper(body[1])))
             facts.title_words = title_words_of(body, utf8);  // not a line in capitals
     }
-    facts.number_end = is_digit(last) && ends_in_number(body);
     // A gap of three blanks holds two in a row; most lines have none.
     if (found.blank_pairs || parts.tabs) {
         facts.column = static_cast<std::uint16_t>(std::min<std::int32_t>(
             column_after_gap(body, parts.indent, parts.tabs, utf8), UINT16_MAX));
     }
+    bool ends_capital_word = false;
     if (for_layout && is_ascii_lower(last)) {
         std::size_t start = n - 1;
         while (start > 0 && !is_blank_byte(body[start - 1])) --start;
-        facts.ends_capital_word = is_capitalised_word(body.substr(start));
+        ends_capital_word = is_capitalised_word(body.substr(start));
     }
-    return facts;
+    facts.blank = false;
+    facts.multi_word = multi_word;
+    facts.high = found.high;
+    facts.opens = opens;
+    facts.speech_opens = opens && !opens_aside(word, utf8);
+    facts.dash_opens = opens && dash_bytes(word, 0, utf8) > 0;
+    facts.marked = marked;
+    facts.punct_end = punct_end;
+    facts.sentence_end = sentence_end;
+    facts.colon_end = last == ':';
+    facts.question_end = last == '?';
+    facts.closing_end = closing_end;
+    facts.speech_end = speech_end;
+    facts.hyphen_end = n >= 2 && last == '-' && is_letter(body[n - 2]);
+    facts.starts_letter = is_letter(body[0]);
+    facts.ends_capital_word = ends_capital_word;
+    facts.starts_digit = is_digit(word[0]);
+    facts.number_end = is_digit(last) && ends_in_number(body);
+    facts.speaker_alone = speaker_alone;
 }
 
 void hand_on(LineSink sink, void* context, CutLine::Kind kind, std::string_view text,
@@ -743,7 +743,7 @@ void hand_on_long_head(LineSink sink, void* context, std::string_view head, bool
     CutLine piece;
     piece.kind = CutLine::Kind::long_head;
     piece.text = head;
-    piece.facts = measure_line(head, census_of(head), utf8, for_layout);
+    measure_line(piece.facts, head, census_of(head), utf8, for_layout);
     piece.facts.width = piece.facts.byte_width = long_line_width;
     piece.facts.hyphen_end = false;
     piece.facts.sentence_end = piece.facts.punct_end = false;
@@ -778,7 +778,7 @@ void end_open_line(LineCutter& cutter, bool has_end, bool utf8, LineSink sink, v
         cutter.done.swap(cutter.open);
         CutLine piece;
         piece.text = cutter.done;
-        piece.facts = measure_line(cutter.done, census_of(cutter.done), utf8, cutter.for_layout);
+        measure_line(piece.facts, cutter.done, census_of(cutter.done), utf8, cutter.for_layout);
         piece.has_end = has_end;
         sink(context, piece);
     }
@@ -810,7 +810,7 @@ void cut_lines(LineCutter& cutter, const char* data, std::size_t size, bool utf8
         // A line wholly inside the block goes to the sink without a copy.
         if (cutter.open.empty() && !cutter.overflowing && bytes.size() <= max_line_bytes) {
             piece.text = bytes;
-            piece.facts = measure_line(bytes, found, utf8, cutter.for_layout);
+            measure_line(piece.facts, bytes, found, utf8, cutter.for_layout);
             sink(context, piece);
         } else {
             add_to_open_line(cutter, bytes, utf8, sink, context);

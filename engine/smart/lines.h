@@ -15,15 +15,22 @@ namespace parafold::smart {
 // The width given to a line longer than `max_line_bytes`.
 inline constexpr std::int32_t long_line_width = 1 << 30;
 
-bool is_blank_byte(char c);
+inline bool is_blank_byte(char c) { return c == ' ' || c == '\t'; }
 // Letters for hyphenation and the vocabulary: ASCII letters and every byte
 // of a multi-byte UTF-8 character (or of an 8-bit code page).
 inline bool is_letter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || static_cast<unsigned char>(c) >= 0x80;
 }
 inline char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-std::string_view trim_right(std::string_view text);
-std::string_view trim_left(std::string_view text);
+// Inline: the join trims every line it joins.
+inline std::string_view trim_right(std::string_view text) {
+    while (!text.empty() && is_blank_byte(text.back())) text.remove_suffix(1);
+    return text;
+}
+inline std::string_view trim_left(std::string_view text) {
+    while (!text.empty() && is_blank_byte(text.front())) text.remove_prefix(1);
+    return text;
+}
 bool valid_utf8(std::string_view text);
 
 // A lettered marker ("(a)", "b)") may also be a reference wrapped to the
@@ -56,27 +63,28 @@ struct LineFacts {
     // Its words of four letters or more when they all start with capitals
     // and some letters are small ("The Power of the Union": 3); else 0.
     std::uint8_t title_words = 0;
-    // One bit each, so that the facts of a line, copied as it is held, stay small.
-    bool blank : 1 = true;
-    bool multi_word : 1 = false;    // a blank inside the body
-    bool high : 1 = false;          // a byte from 0x80 up
-    bool opens : 1 = false;         // starts with an opening quotation mark or bracket
-    bool speech_opens : 1 = false;  // opens with a quotation mark, or a dash before a capital
-    bool dash_opens : 1 = false;    // opens a speech with a dash ("--Oui", "—Oui")
-    bool marked : 1 = false;        // opens and closes its own emphasis ("_in italics_,")
-    bool punct_end : 1 = false;     // ends in punctuation, a closing quotation mark or bracket
-    bool sentence_end : 1 = false;  // ends in '.', '!' or '?', maybe before a closing mark
-    bool colon_end : 1 = false;     // ends in ':'
-    bool question_end : 1 = false;  // ends in '?'
-    bool closing_end : 1 = false;   // ends in a closing quotation mark or bracket
-    bool speech_end : 1 = false;    // ends in a closing quotation mark
-    bool hyphen_end : 1 = false;    // ends in a letter and one '-'
-    bool starts_letter : 1 = false; // the first word starts with a letter
-    bool ends_capital_word : 1 = false;  // the last word is a capitalised word ("Section",
+    // A byte each rather than a bit: storing a bit reads its byte back
+    // first, and the cutter stores them all for every line.
+    bool blank = true;
+    bool multi_word = false;    // a blank inside the body
+    bool high = false;          // a byte from 0x80 up
+    bool opens = false;         // starts with an opening quotation mark or bracket
+    bool speech_opens = false;  // opens with a quotation mark, or a dash before a capital
+    bool dash_opens = false;    // opens a speech with a dash ("--Oui", "—Oui")
+    bool marked = false;        // opens and closes its own emphasis ("_in italics_,")
+    bool punct_end = false;     // ends in punctuation, a closing quotation mark or bracket
+    bool sentence_end = false;  // ends in '.', '!' or '?', maybe before a closing mark
+    bool colon_end = false;     // ends in ':'
+    bool question_end = false;  // ends in '?'
+    bool closing_end = false;   // ends in a closing quotation mark or bracket
+    bool speech_end = false;    // ends in a closing quotation mark
+    bool hyphen_end = false;    // ends in a letter and one '-'
+    bool starts_letter = false; // the first word starts with a letter
+    bool ends_capital_word = false;  // the last word is a capitalised word ("Section",
                                          // "(Figure"); measured for the layout only
-    bool starts_digit : 1 = false;  // the first word starts with a digit
-    bool number_end : 1 = false;    // ends in a number after leader dots or two blanks
-    bool speaker_alone : 1 = false; // the speaker's name is all of the line
+    bool starts_digit = false;  // the first word starts with a digit
+    bool number_end = false;    // ends in a number after leader dots or two blanks
+    bool speaker_alone = false; // the speaker's name is all of the line
 };
 
 // Splits a stream into lines across blocks; the part of a line that a
