@@ -89,8 +89,6 @@ HyphenStyle style_of(const Vocabulary& vocabulary) {
     return whole > compound ? HyphenStyle::print : HyphenStyle::compounds;
 }
 
-bool splits_word(const LineFacts& a, const LineFacts& b) { return a.hyphen_end && b.starts_letter; }
-
 Halves halves_of(std::string_view a, std::string_view b) {
     std::size_t start = a.size() - 1;
     while (start > 0 && is_letter(a[start - 1])) --start;

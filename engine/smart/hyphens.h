@@ -77,8 +77,10 @@ HyphenStyle style_of(const Vocabulary& vocabulary);
 
 // Whether a word is hyphenated across the break between lines `a` and `b`:
 // A ends in a letter and one '-', B starts with a letter. Such a word is
-// joined without a blank.
-bool splits_word(const LineFacts& a, const LineFacts& b);
+// joined without a blank. Inline: the join asks it of every line it joins.
+inline bool splits_word(const LineFacts& a, const LineFacts& b) {
+    return a.hyphen_end && b.starts_letter;
+}
 
 // The halves of a word split between `a` (without its trailing blanks,
 // ending in '-') and `b`: the letters before the hyphen, and B's first

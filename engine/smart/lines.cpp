@@ -626,12 +626,17 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     const LineParts parts = parts_of(text, found);
     const std::string_view body = parts.body;
     if (body.empty()) return;
+    const std::size_t n = body.size();
+    const char last = body[n - 1];
     facts.indent = clamp_width(parts.indent);
     facts.width = clamp_width(body_end(parts, found, utf8));
     facts.byte_width = utf8 && found.high ? clamp_width(body_end(parts, found, false))
                                           : facts.width;
     std::size_t marker = 0;
-    facts.list_marker = list_marker_of(body, marker);
+    // Most lines start with a word (the markers' own first look, here
+    // without a call).
+    if (!is_ascii_letter(body[0]) || (n > 1 && body[1] == ')'))
+        facts.list_marker = list_marker_of(body, marker);
     if (facts.list_marker != ListMarker::none) {
         while (marker < body.size() && is_blank_byte(body[marker])) ++marker;
         facts.marker_width = clamp_width(advance(body.substr(0, marker), parts.indent, false) -
@@ -653,7 +658,7 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     // A blank inside the body: after the first word, or among the quote marks.
     const bool multi_word = parts.tabs || word_end < words.size() ||
                             std::memchr(body.data(), ' ', body.size() - words.size()) != nullptr;
-    const std::size_t opening = opening_bytes(word, utf8);
+    const std::size_t opening = is_ascii_letter(word[0]) ? 0 : opening_bytes(word, utf8);
     const bool opens = opening > 0;
     facts.starts = case_at(word.substr(opening), utf8);
     if (multi_word && (is_ascii_upper(word[0]) || word[0] == '(')) {
@@ -664,8 +669,6 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
                                            columns_of(rest.substr(0, next_end), utf8, found.high));
         }
     }
-    const std::size_t n = body.size();
-    const char last = body[n - 1];
     std::size_t closing = 0;
     auto ends_sentence = [](char c) { return c == '.' || c == '!' || c == '?'; };
     bool sentence_end = ends_sentence(last);
@@ -679,7 +682,7 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
             --end;
         marked = end >= 2 && body[end - 1] == body[0];
     }
-    if (!punct_end && ends_closing(body, closing, utf8)) {
+    if (!punct_end && !is_ascii_letter(last) && ends_closing(body, closing, utf8)) {
         punct_end = closing_end = true;
         speech_end = last != ')' && last != ']' && last != '_';
         sentence_end = closing < n && ends_sentence(body[n - 1 - closing]);
