@@ -336,6 +336,7 @@ struct Style {
     bool two_spaces = false;     // two blanks after a sentence
     bool units = false;          // "Section 12" now and then,
     bool bound = false;          // never parted by a line end (else now and then)
+    bool brackets = false;       // "(Section 12)"
     std::size_t indent = 0;      // of every line
     bool run_on = false;         // no blank line between paragraphs
     bool headings = false;       // a heading set apart by blank lines before every tenth
@@ -365,7 +366,8 @@ std::string styled_prose(const Style& style, unsigned seed) {
             if (style.units && rng() % 6 == 0) {
                 const std::string number = std::to_string(1 + rng() % 20);
                 if (style.bound) {
-                    words.push_back("Section " + number);
+                    words.push_back(style.brackets ? "(Section " + number + ")"
+                                                   : "Section " + number);
                 } else {
                     // A wrapper that knows nothing of them parts them now and then.
                     words.push_back("Section");
@@ -441,6 +443,8 @@ TEST(FinishLayout, LearnsTheTextsStyle) {
         {"print style", {.print_style = true}, plain({.print_style = true, .long_blocks = true})},
         {"two blanks after a sentence", {.two_spaces = true}, plain({.two_spaces = true})},
         {"a word and its number kept together", {.units = true, .bound = true},
+         plain({.bound_numbers = true})},
+        {"the same in brackets", {.units = true, .bound = true, .brackets = true},
          plain({.bound_numbers = true})},
         {"a word and its number parted at line ends", {.units = true}, plain({})},
         {"every line indented", {.indent = 4}, plain({.body_indent = 4})},
