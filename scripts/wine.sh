@@ -98,23 +98,7 @@ wine_session_stop() {
     if [ -n "$wine_session_xvfb_pid" ]; then
         kill "$wine_session_xvfb_pid" 2>/dev/null || true
         wait "$wine_session_xvfb_pid" 2>/dev/null || true
-        # Makes the Wine prefix $WINEPREFIX afresh and waits until it is whole. A
-# prefix without kernel32.dll, its making cut short (as seen once on a busy
-# machine), is made again, twice at most.
-wine_make_prefix() {
-    local tries
-    for tries in 1 2; do
-        rm -rf "$WINEPREFIX"
-        wineboot --init >/dev/null 2>&1 || true
-        wineserver --wait || true
-        [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] && return 0
-    done
-    echo "could not make the Wine prefix $WINEPREFIX" >&2
-    return 1
-}
-
-wine_session_xvfb_pid=""
-wine_session_desktop_pid=""
+        wine_session_xvfb_pid=""
     fi
 }
 
