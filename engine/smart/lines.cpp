@@ -223,11 +223,10 @@ bool is_roman(char c) { return c == 'i' || c == 'v' || c == 'x'; }
 
 // A numbered item opens with "12. ", "3) " or "4.2.1. "; a lettered one
 // with "(a) ", "(12) ", "(iv) " or "b) "; a bullet with "- ", "* ", "+ " or
-// "• ". `width` is set to the marker's bytes.
+// "• ". `width` is set to the marker's bytes. Asked only of a body that
+// starts with no letter, or with a letter and ')': measure_line looks
+// first, as most lines start with a word.
 ListMarker list_marker_of(std::string_view text, std::size_t& width) {
-    // Most lines start with a letter: few markers start that way.
-    if (text.empty() || (is_ascii_letter(text[0]) && (text.size() < 2 || text[1] != ')')))
-        return ListMarker::none;
     auto spaced = [&](std::size_t at) { return at < text.size() && is_blank_byte(text[at]); };
     auto digits_at = [&](std::size_t at) {
         std::size_t end = at;
@@ -326,9 +325,9 @@ bool opens_aside(std::string_view word, bool utf8) {
 // Bytes that open a quotation, an emphasis or a speech before a line's
 // first letter. Guillemets open a quotation in either direction (French
 // « », German » «); dashes open a speech before a capital, as many
-// languages set dialogue ("--Oui", "—Oui").
+// languages set dialogue ("--Oui", "—Oui"). Asked only of a word that
+// starts with no letter: measure_line looks first, as most words do.
 std::size_t opening_bytes(std::string_view word, bool utf8) {
-    if (!word.empty() && is_ascii_letter(word[0])) return 0;  // most words
     std::size_t at = 0;
     while (at < word.size()) {
         const char c = word[at];
@@ -377,9 +376,9 @@ Case case_at(std::string_view text, bool utf8) {
 
 // Whether `text` ends in a closing quotation mark or bracket: one byte
 // (also a quotation mark of 8-bit text), or ” ’ “ » « in UTF-8; `size`
-// gets its bytes.
+// gets its bytes. Asked only of a text that ends in no letter:
+// measure_line looks first, as most lines do.
 bool ends_closing(std::string_view text, std::size_t& size, bool utf8) {
-    if (text.empty() || is_ascii_letter(text.back())) return false;  // most lines
     const char last = text.back();
     if (last == '"' || last == '\'' || last == ')' || last == ']' || last == '_' ||
         (!utf8 && is_quote_byte(byte(last)))) {
@@ -633,8 +632,7 @@ std::int32_t columns_of(std::string_view word, bool utf8, bool high) {
     facts.byte_width = utf8 && found.high ? clamp_width(body_end(parts, found, false))
                                           : facts.width;
     std::size_t marker = 0;
-    // Most lines start with a word (the markers' own first look, here
-    // without a call).
+    // Most lines start with a word, and so with no marker: they make no call.
     if (!is_ascii_letter(body[0]) || (n > 1 && body[1] == ')'))
         facts.list_marker = list_marker_of(body, marker);
     if (facts.list_marker != ListMarker::none) {
